@@ -1,0 +1,105 @@
+// The canvas click: a flood fill in fill mode, otherwise one step of the polygon construction.
+#include "app/main_window.h"
+#include "geometry/polygon.h"
+#include "geometry/render.h"
+#include "project/numbers.h"
+
+namespace quillet {
+
+void frmMain::picMain_Click() {
+    if (ctl.chkFill == 1) {
+        FillClick();
+        return;
+    }
+    ConstructionClick();
+}
+
+void frmMain::ConstructionClick() {
+    picMain.DrawMode = R2_COPYPEN;
+    const int v = intClickPhase % 3;
+    intClickPhase = static_cast<std::int16_t>(v + 1);
+
+    if (v == 0) {
+        dblX1 = dblMouseX;
+        dblY1 = dblMouseY;
+        DrawPoint(picMain, dblMouseX, dblMouseY, COLOR_CHOSEN);
+        UpdateCommands(CommandEvent::ConstructionClick);
+        Refresh();
+        return;
+    }
+
+    if (v == 1) {
+        UpdateCommands(CommandEvent::ConstructionClick);
+        if (dblMouseX == dblX1 && dblMouseY == dblY1) {
+            intClickPhase = 1;
+            platform.MsgBox(MSG_SECOND_POINT, TITLE_QUILLET, MsgIcon::Exclamation, MsgButtons::OK);
+            return;
+        }
+        if (intUndoSteps >= MAX_ELEMENTS) {
+            // No step record left for another polygon: end the construction.
+            intClickPhase = 3;
+            ShowDrawingFull();
+            UpdateCommands(CommandEvent::PolygonCompleted);
+            Refresh();
+            return;
+        }
+        dblX2 = dblMouseX;
+        dblY2 = dblMouseY;
+        DrawLine(picMain, dblX1, dblY1, dblX2, dblY2, R2_COPYPEN, COLOR_LINE);
+        DrawPoint(picMain, dblX1, dblY1, COLOR_CHOSEN);
+        DrawPoint(picMain, dblX2, dblY2, COLOR_CHOSEN);
+
+        intUndoSteps = static_cast<std::int16_t>(intUndoSteps + 1);
+        arrStepLines.ReDimPreserve(intUndoSteps);
+        arrStepPoints.ReDimPreserve(intUndoSteps);
+        arrStepLines[intUndoSteps] = {};
+        arrStepPoints[intUndoSteps] = {};
+        if (intPointCount == 0) {
+            intPointCount = 2;
+            arrPoints.ReDim(2);
+            arrPoints[1] = {dblX1, dblY1};
+            arrPoints[2] = {dblX2, dblY2};
+            arrLines.ReDim(1);
+            arrLines[1] = {dblX1, dblY1, dblX2, dblY2};
+            intLineCount = 1;
+            udtUndoStep& lines = arrStepLines[intUndoSteps];
+            lines.Count = 1;
+            lines.Items.ReDim(1);
+            lines.Items[1] = 1;
+            udtUndoStep& points = arrStepPoints[intUndoSteps];
+            points.Count = 2;
+            points.Items.ReDim(2);
+            points.Items[1] = 1;
+            points.Items[2] = 2;
+        }
+        Refresh();
+        return;
+    }
+
+    // The side click. The box may still hold a count the focus check never saw (or one it
+    // refused): never build with a count outside 3 to 50.
+    const double n = RoundHalfEven(ParseNumber(ctl.txtNumCorners, platform.DecimalSeparator()));
+    if (n < 3 || n > 50) {
+        intClickPhase = 2;
+        platform.MsgBox(MSG_INVALID_CORNERS, TITLE_INVALID, MsgIcon::Exclamation, MsgButtons::OK);
+        return;
+    }
+    const bool wasModified = blnModified;
+    blnModified = true;
+    DrawPoint(picMain, dblX1, dblY1, COLOR_POINT);
+    DrawPoint(picMain, dblX2, dblY2, COLOR_POINT);
+    if (!FindPolygonCentre(*this, picMain, static_cast<std::int16_t>(n))) {
+        blnModified = wasModified;
+        // The step opened for this polygon stays empty; it is not kept as an undo level.
+        if (arrStepLines[intUndoSteps].Count == 0 && arrStepPoints[intUndoSteps].Count == 0) {
+            intUndoSteps = static_cast<std::int16_t>(intUndoSteps - 1);
+            arrStepLines.ReDimPreserve(intUndoSteps);
+            arrStepPoints.ReDimPreserve(intUndoSteps);
+        }
+        ShowDrawingFull();
+    }
+    UpdateCommands(CommandEvent::PolygonCompleted);
+    Refresh();
+}
+
+} // namespace quillet

@@ -1,0 +1,135 @@
+#pragma once
+// The drawing document: the element lists, their counts, the construction and preview state,
+// the undo bookkeeping and the rule by which the drawing commands are enabled.
+
+#include <cassert>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+// Counts and element numbers are 16-bit: a list never holds more than this many entries.
+inline constexpr int MAX_ELEMENTS = 32767;
+
+// A list numbered from 1. Element numbers are data (step records store them), so the
+// numbering is kept rather than translated at every use.
+template <class T> class List1 {
+  public:
+    T& operator[](int i) {
+        assert(i >= 1 && i <= UBound());
+        return items_[static_cast<std::size_t>(i - 1)];
+    }
+    const T& operator[](int i) const {
+        assert(i >= 1 && i <= UBound());
+        return items_[static_cast<std::size_t>(i - 1)];
+    }
+    int UBound() const { return static_cast<int>(items_.size()); }
+    // Grows or cuts to entries 1..n, keeping the entries that remain.
+    void ReDimPreserve(int n) { items_.resize(static_cast<std::size_t>(n < 0 ? 0 : n)); }
+    // Entries 1..n, all cleared.
+    void ReDim(int n) { items_.assign(static_cast<std::size_t>(n < 0 ? 0 : n), T{}); }
+    bool operator==(const List1&) const = default;
+
+  private:
+    std::vector<T> items_;
+};
+
+struct udtPoint {
+    double X = 0;
+    double Y = 0;
+    bool operator==(const udtPoint&) const = default;
+};
+
+struct udtLine {
+    double X1 = 0;
+    double Y1 = 0;
+    double X2 = 0;
+    double Y2 = 0;
+    bool operator==(const udtLine&) const = default;
+};
+
+struct udtFill {
+    std::int32_t Color = 0; // 0x00BBGGRR
+    double X = 0;
+    double Y = 0;
+    bool operator==(const udtFill&) const = default;
+};
+
+struct udtUndoStep {
+    std::int16_t Count = 0;
+    List1<std::int16_t> Items;
+    bool operator==(const udtUndoStep&) const = default;
+};
+
+inline constexpr std::int32_t COLOR_LINE = 0;
+inline constexpr std::int32_t COLOR_POINT = 65280;
+inline constexpr std::int32_t COLOR_CHOSEN = 255;
+inline constexpr std::int32_t COLOR_RUBBER = 16777215;
+
+// Enabled state of the seven drawing commands.
+struct CommandStates {
+    bool cmdAll = false;
+    bool cmdOnlyPoints = false;
+    bool cmdOnlyLines = false;
+    bool mnuUndo = true;
+    bool mnuSaveAs = true;
+    bool mnuOpen = true;
+    bool chkFill = true;
+    bool operator==(const CommandStates&) const = default;
+};
+
+// The events after which the commands change their enabled state.
+enum class CommandEvent {
+    NewProject,
+    LoadSucceeded,
+    ConstructionClick, // first or second click of a polygon
+    PolygonCompleted,
+    FillApplied,
+    FillModeOn,
+    FillModeOff,
+    UndoLeftNoPoints,
+    UndoLeftNoStep, // also an undo refused at the loaded lines
+};
+
+struct DrawingState {
+    List1<udtPoint> arrPoints;
+    List1<udtLine> arrLines;
+    List1<udtFill> arrFills;
+    std::int16_t intPointCount = 0;
+    std::int16_t intLineCount = 0;
+    std::int16_t intFillCount = 0;
+
+    bool blnModified = false;
+    std::int16_t intNumCorners = 3;
+    std::int16_t intClickPhase = 0;
+    double dblX1 = 0, dblY1 = 0;
+    double dblX2 = 0, dblY2 = 0;
+    double dblMouseX = 0, dblMouseY = 0;
+
+    bool blnMouseDown = false;
+    double dblLastX = 0, dblLastY = 0;
+    double dblMarkX = 0, dblMarkY = 0;
+    bool blnMarkShown = false;
+    double dblRubberX = 0, dblRubberY = 0;
+    bool blnRubberShown = false;
+
+    List1<udtUndoStep> arrStepLines;
+    List1<udtUndoStep> arrStepPoints;
+    std::int16_t intUndoSteps = 0;
+    std::int16_t intUndoFloor = 0;
+    std::int16_t intFillUndoDepth = 0;
+    std::int16_t intFillUndoCount = 0;
+
+    std::string strFileName;
+
+    CommandStates enabled;
+
+    void SwapChosenPoints();
+    // Makes the fill undos made so far final: drops the fills the displayed picture lacks.
+    void CommitFillUndo();
+    // Applies the one rule table of the drawing commands' enabled state.
+    void UpdateCommands(CommandEvent event);
+};
+
+} // namespace quillet

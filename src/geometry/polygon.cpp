@@ -1,0 +1,209 @@
+#include "geometry/polygon.h"
+
+#include "geometry/render.h"
+
+#include <cmath>
+#include <vector>
+
+namespace quillet {
+
+namespace {
+
+void AppendItem(udtUndoStep& step, std::int16_t item) {
+    step.Count = static_cast<std::int16_t>(step.Count + 1);
+    step.Items.ReDimPreserve(step.Count);
+    step.Items[step.Count] = item;
+}
+
+bool SameLine(const udtLine& l, double x1, double y1, double x2, double y2) {
+    return (l.X1 == x1 && l.Y1 == y1 && l.X2 == x2 && l.Y2 == y2) ||
+           (l.X1 == x2 && l.Y1 == y2 && l.X2 == x1 && l.Y2 == y1);
+}
+
+bool HasPoint(const DrawingState& d, double x, double y) {
+    for (int i = 1; i <= d.intPointCount; ++i) {
+        if (d.arrPoints[i].X == x && d.arrPoints[i].Y == y) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool HasLine(const DrawingState& d, double x1, double y1, double x2, double y2) {
+    for (int i = 1; i <= d.intLineCount; ++i) {
+        if (SameLine(d.arrLines[i], x1, y1, x2, y2)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// How many of the polygon's sides and corners AddLine and AddPoint would append.
+bool FitsInDrawing(const DrawingState& d, const std::vector<udtPoint>& corners) {
+    const std::size_t n = corners.size();
+    int newLines = 0;
+    int newPoints = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const udtPoint& a = corners[i];
+        const udtPoint& b = corners[(i + 1) % n];
+        bool seen = HasLine(d, a.X, a.Y, b.X, b.Y);
+        for (std::size_t j = 0; j < i && !seen; ++j) {
+            const udtPoint& p = corners[j];
+            const udtPoint& q = corners[(j + 1) % n];
+            seen = SameLine({p.X, p.Y, q.X, q.Y}, a.X, a.Y, b.X, b.Y);
+        }
+        newLines += seen ? 0 : 1;
+        bool known = HasPoint(d, a.X, a.Y);
+        for (std::size_t j = 0; j < i && !known; ++j) {
+            known = corners[j] == a;
+        }
+        newPoints += known ? 0 : 1;
+    }
+    return d.intLineCount + newLines <= MAX_ELEMENTS && d.intPointCount + newPoints <= MAX_ELEMENTS;
+}
+
+} // namespace
+
+bool FindPolygonCentre(DrawingState& d, Surface& pic, std::int16_t n) {
+    if (d.dblX1 > d.dblX2) {
+        d.SwapChosenPoints();
+    }
+    d.intNumCorners = n;
+    const double X1 = d.dblX1, Y1 = d.dblY1, X2 = d.dblX2, Y2 = d.dblY2;
+    const double Xc = d.dblMouseX, Yc = d.dblMouseY;
+    const double s = std::sqrt((X2 - X1) * (X2 - X1) + (Y2 - Y1) * (Y2 - Y1));
+    const auto twoN = static_cast<std::int16_t>(2 * n);
+    const double a = (s / 2) * std::tan(((n - 2) * PI_APPROX) / twoN);
+    const double Mx = (X2 + X1) / 2;
+    const double My = (Y2 + Y1) / 2;
+    const double dx = X2 - X1;
+    const double dy = Y2 - Y1;
+    udtPoint centre;
+    bool blnCentreBelow = false;
+    if (dx == 0) {
+        centre = Xc < X1 ? udtPoint{Mx - a, My} : udtPoint{Mx + a, My};
+    } else if (dy == 0) {
+        if (Yc > Y1) {
+            centre = {Mx, My + a};
+            blnCentreBelow = true;
+        } else {
+            centre = {Mx, My - a};
+        }
+    } else {
+        const double m = dy / dx;
+        const double b = Y1 - m * X1;
+        const double yLine = m * Xc + b;
+        const double q = 1 / m;
+        double theta = 0;
+        if (Yc < yLine) {
+            theta = q > 0 ? std::atan(q) : std::atan(q) + PI_APPROX;
+        } else {
+            blnCentreBelow = true;
+            theta = q < 0 ? std::atan(q) : std::atan(q) + PI_APPROX;
+        }
+        centre = {std::cos(theta) * a + Mx, My - std::sin(theta) * a};
+    }
+    return BuildPolygon(d, pic, centre, d.intNumCorners, blnCentreBelow);
+}
+
+void OrderChosenPoints(DrawingState& d, udtPoint centre) {
+    const double cx = centre.X, cy = centre.Y;
+    const double X1 = d.dblX1, Y1 = d.dblY1, X2 = d.dblX2, Y2 = d.dblY2;
+    const double Mx = (X2 + X1) / 2;
+    const double My = (Y2 + Y1) / 2;
+    bool swap = false;
+    if (X1 == X2) {
+        swap = X1 > cx ? Y2 > Y1 : Y2 < Y1;
+    } else if (Y1 == Y2) {
+        swap = Y1 > cy ? X2 < X1 : X2 > X1;
+    } else if (Mx > cx && My < cy) {
+        swap = Y2 > Y1;
+    } else if (Mx < cx && My < cy) {
+        swap = Y2 < Y1;
+    } else if (Mx < cx && My > cy) {
+        swap = Y2 < Y1;
+    } else if (Mx > cx && My > cy) {
+        swap = Y2 > Y1;
+    }
+    if (swap) {
+        d.SwapChosenPoints();
+    }
+}
+
+bool BuildPolygon(DrawingState& d, Surface& pic, udtPoint centre, std::int16_t n,
+                  bool blnCentreBelow) {
+    OrderChosenPoints(d, centre);
+    const double X1 = d.dblX1, Y1 = d.dblY1, X2 = d.dblX2, Y2 = d.dblY2;
+    const double cx = centre.X, cy = centre.Y;
+    List1<udtPoint> arrCorners;
+    arrCorners.ReDim(n);
+    arrCorners[1] = {X1, Y1};
+    arrCorners[2] = {X2, Y2};
+    const double r = std::sqrt((X1 - cx) * (X1 - cx) + (Y1 - cy) * (Y1 - cy));
+    const auto twoN = static_cast<std::int16_t>(2 * n);
+    const double H = ((n - 2) * PI_APPROX) / twoN;
+    double theta = 0;
+    if (X1 == X2) {
+        theta = X1 > cx ? PI_APPROX / n : PI_APPROX / n + PI_APPROX;
+    } else if (Y1 == Y2) {
+        theta = !blnCentreBelow ? ((2 - n) * PI_APPROX) / twoN : PI_APPROX - H;
+    } else {
+        const double A = std::atan(-(Y2 - Y1) / (X2 - X1));
+        if (!blnCentreBelow) {
+            theta = (-PI_APPROX) / 2 + (TWO_PI_APPROX / n - (PI_APPROX / 2 - (H + A)));
+        } else {
+            theta = (A - H) + PI_APPROX;
+        }
+    }
+    for (int k = 3; k <= n; ++k) {
+        theta = TWO_PI_APPROX / n + theta;
+        arrCorners[k] = {std::cos(theta) * r + cx, cy - std::sin(theta) * r};
+    }
+
+    std::vector<udtPoint> corners;
+    for (int i = 1; i <= n; ++i) {
+        corners.push_back(arrCorners[i]);
+    }
+    if (!FitsInDrawing(d, corners)) {
+        return false;
+    }
+
+    for (int i = 1; i <= n - 1; ++i) {
+        AddLine(d, pic, arrCorners[i].X, arrCorners[i].Y, arrCorners[i + 1].X,
+                arrCorners[i + 1].Y, COLOR_LINE, false);
+    }
+    AddLine(d, pic, arrCorners[n].X, arrCorners[n].Y, arrCorners[1].X, arrCorners[1].Y,
+            COLOR_LINE, false);
+    for (int i = 1; i <= n; ++i) {
+        AddPoint(d, arrCorners[i].X, arrCorners[i].Y);
+        DrawPoint(pic, arrCorners[i].X, arrCorners[i].Y, COLOR_POINT);
+    }
+    return true;
+}
+
+void AddPoint(DrawingState& d, double x, double y) {
+    if (HasPoint(d, x, y)) {
+        return;
+    }
+    d.intPointCount = static_cast<std::int16_t>(d.intPointCount + 1);
+    d.arrPoints.ReDimPreserve(d.intPointCount);
+    d.arrPoints[d.intPointCount] = {x, y};
+    AppendItem(d.arrStepPoints[d.intUndoSteps], d.intPointCount);
+}
+
+void AddLine(DrawingState& d, Surface& pic, double x1, double y1, double x2, double y2,
+             std::int32_t colour, bool blnStored) {
+    if (!blnStored) {
+        if (HasLine(d, x1, y1, x2, y2)) {
+            return;
+        }
+        d.intLineCount = static_cast<std::int16_t>(d.intLineCount + 1);
+        d.arrLines.ReDimPreserve(d.intLineCount);
+        d.arrLines[d.intLineCount] = {x1, y1, x2, y2};
+    }
+    AppendItem(d.arrStepLines[d.intUndoSteps], d.intLineCount);
+    DrawLine(pic, x1, y1, x2, y2, R2_COPYPEN, colour);
+}
+
+} // namespace quillet
+

@@ -1,0 +1,67 @@
+#pragma once
+// A persistent 32-bit raster image that behaves like the drawing surface of a picture box:
+// colours are 0x00BBGGRR values, lines leave out their end pixel, ellipses leave out the right
+// and bottom edge of their box, and the flood fill is an exact-colour surface fill.
+// Everything is deterministic so that replayed fills give the same pixels on every machine.
+
+#include <cstdint>
+#include <vector>
+
+namespace quillet {
+
+using Colour = std::uint32_t; // 0x00BBGGRR
+
+inline constexpr Colour CLR_INVALID = 0xFFFFFFFFu; // equals no real colour
+inline constexpr Colour COLOUR_MASK = 0x00FFFFFFu;
+
+constexpr Colour RGB(int r, int g, int b) {
+    return static_cast<Colour>((r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16));
+}
+
+// Raster modes as the picture box's DrawMode numbers them.
+inline constexpr int R2_BLACK = 1;
+inline constexpr int R2_XORPEN = 7;
+inline constexpr int R2_COPYPEN = 13;
+
+class Surface {
+  public:
+    Surface(int width, int height, Colour backColor = 0xFFFFFFu);
+
+    int ScaleWidth() const { return width_; }
+    int ScaleHeight() const { return height_; }
+
+    Colour BackColor = 0xFFFFFFu;
+    int DrawMode = R2_COPYPEN;
+
+    void Cls();
+
+    // One-pixel line from (x1, y1) up to but not including (x2, y2), with the current DrawMode.
+    // The coordinates are whole numbers held in doubles so that end points of any magnitude
+    // can be given; non-finite or non-integral coordinates draw nothing.
+    void Line(double x1, double y1, double x2, double y2, Colour pen);
+
+    // Filled and outlined ellipse in the box, right and bottom edge excluded; copy mode.
+    void Ellipse(double left, double top, double right, double bottom, Colour pen, Colour brush);
+
+    Colour GetPixel(double x, double y) const;
+    void SetPixel(int x, int y, Colour c); // copy mode; ignores positions outside
+
+    // FLOODFILLSURFACE: every pixel 4-connected to (x, y) that has exactly `surfaceColour`
+    // takes `brush`. Returns false (and paints nothing) when the seed lies outside, does not
+    // have `surfaceColour`, or already has the brush colour.
+    bool ExtFloodFill(double x, double y, Colour surfaceColour, Colour brush);
+
+    // SRCCOPY of the width x height block at the origin of `src` to the origin of this surface.
+    void BitBlt(const Surface& src, int width, int height);
+
+    const std::vector<Colour>& Pixels() const { return pixels_; }
+
+  private:
+    void Plot(int x, int y, Colour pen);
+
+    int width_;
+    int height_;
+    std::vector<Colour> pixels_;
+};
+
+} // namespace quillet

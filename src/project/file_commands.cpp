@@ -1,0 +1,86 @@
+// Save as, Load Project and the save-changes prompt.
+#include "project/file_commands.h"
+
+#include "app/main_window.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace quillet {
+
+namespace {
+
+std::string LowerEnding(const std::string& path) {
+    std::string tail = path.size() > 4 ? path.substr(path.size() - 4) : path;
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return tail;
+}
+
+} // namespace
+
+SaveOutcome frmMain::SaveDrawingAs() {
+    FileDialogRequest request{SAVE_DIALOG_TITLE, strFileName, SAVE_FILTER, OFN_OVERWRITEPROMPT,
+                              intSaveFilterIndex};
+    std::optional<FileDialogAnswer> answer = platform.ShowSave(request);
+    if (!answer) {
+        return SaveOutcome::DialogCancelled;
+    }
+    intSaveFilterIndex = answer->FilterIndex;
+    const std::string& path = answer->FileName;
+    const std::string ending = LowerEnding(path);
+    const bool bitmap =
+        ending == ".bmp" || (ending != ".qlf" && answer->FilterIndex == SAVE_FILTER_BITMAP);
+    if (!bitmap) {
+        return SaveProject(path) ? SaveOutcome::GoOn : SaveOutcome::Stop;
+    }
+    if (std::optional<std::string> reason = platform.ExportBitmap(picMain, path)) {
+        platform.MsgBox("Kan '" + path + "' niet opslaan.\r\n" + *reason, TITLE_QUILLET,
+                        MsgIcon::Stop, MsgButtons::OK);
+        return SaveOutcome::Stop;
+    }
+    return SaveOutcome::GoOn;
+}
+
+void frmMain::mnuSaveAs_Click() {
+    CommitFillUndo();
+    if (intPointCount == 0) {
+        platform.MsgBox(MSG_NOTHING_TO_SAVE, TITLE_QUILLET, MsgIcon::Exclamation, MsgButtons::OK);
+        return;
+    }
+    SaveDrawingAs();
+}
+
+SaveOutcome frmMain::AskSaveChanges() {
+    if (!blnModified) {
+        return SaveOutcome::GoOn;
+    }
+    switch (platform.MsgBox(MSG_SAVE_CHANGES, TITLE_QUILLET, MsgIcon::Exclamation,
+                            MsgButtons::YesNoCancel)) {
+    case MsgResult::Yes:
+        CommitFillUndo();
+        return SaveDrawingAs();
+    case MsgResult::No:
+        return SaveOutcome::GoOn;
+    default:
+        return SaveOutcome::Stop;
+    }
+}
+
+void frmMain::mnuOpen_Click() {
+    CommitFillUndo();
+    if (AskSaveChanges() != SaveOutcome::GoOn) {
+        return;
+    }
+    FileDialogRequest request{OPEN_DIALOG_TITLE, strFileName, OPEN_FILTER, OFN_FILEMUSTEXIST, 1};
+    std::optional<FileDialogAnswer> answer = platform.ShowOpen(request);
+    // The dialog control keeps one file type for both dialogs; the open dialog has only one.
+    intSaveFilterIndex = 1;
+    if (!answer) {
+        return;
+    }
+    LoadProject(answer->FileName);
+    enabled.mnuSaveAs = true;
+}
+
+} // namespace quillet

@@ -1,0 +1,140 @@
+#pragma once
+// A platform whose dialogs answer from queues and which records every message shown.
+
+#include "app/main_window.h"
+#include "platform/platform.h"
+#include "platform/surface.h"
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillet::testing {
+
+struct ShownMessage {
+    std::string text;
+    std::string title;
+    MsgIcon icon;
+    MsgButtons buttons;
+};
+
+class ScriptedPlatform : public Platform {
+  public:
+    std::vector<ShownMessage> messages;
+    std::deque<MsgResult> answers; // for Yes/No/Cancel boxes; OK boxes need none
+    std::deque<std::optional<FileDialogAnswer>> saveAnswers;
+    std::deque<std::optional<FileDialogAnswer>> openAnswers;
+    std::vector<FileDialogRequest> saveRequests;
+    std::vector<FileDialogRequest> openRequests;
+    std::deque<std::optional<std::uint32_t>> colourAnswers;
+    std::vector<std::uint32_t> colourInitials;
+    int helpShown = 0;
+    int focusRequests = 0;
+    int refreshes = 0;
+    long long progressCalls = 0;
+    char decimalSeparator = ',';
+    std::optional<std::string> failWrites; // reason every write fails with
+
+    MsgResult MsgBox(const std::string& text, const std::string& title, MsgIcon icon,
+                     MsgButtons buttons) override {
+        messages.push_back({text, title, icon, buttons});
+        if (buttons == MsgButtons::OK) {
+            return MsgResult::OK;
+        }
+        if (answers.empty()) {
+            return MsgResult::Cancel;
+        }
+        MsgResult r = answers.front();
+        answers.pop_front();
+        return r;
+    }
+    std::optional<FileDialogAnswer> ShowSave(const FileDialogRequest& request) override {
+        saveRequests.push_back(request);
+        return Next(saveAnswers);
+    }
+    std::optional<FileDialogAnswer> ShowOpen(const FileDialogRequest& request) override {
+        openRequests.push_back(request);
+        return Next(openAnswers);
+    }
+    std::optional<std::uint32_t> ShowColor(std::uint32_t initial, const std::string&) override {
+        colourInitials.push_back(initial);
+        return Next(colourAnswers);
+    }
+    void ShowHelp() override { ++helpShown; }
+    void FocusCornerBox() override { ++focusRequests; }
+    void RefreshCanvas() override { ++refreshes; }
+    void Progress(long long, long long) override { ++progressCalls; }
+
+    std::optional<std::string> WriteFileAtomically(const std::string& path,
+                                                   const std::string& bytes) override {
+        if (failWrites) {
+            return failWrites;
+        }
+        namespace fs = std::filesystem;
+        const std::string temp = path + ".tmp-quillet";
+        {
+            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+            if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+                std::error_code ec;
+                fs::remove(temp, ec);
+                return std::string("cannot write");
+            }
+        }
+        std::error_code ec;
+        fs::rename(temp, path, ec);
+        if (ec) {
+            fs::remove(temp, ec);
+            return ec.message();
+        }
+        return std::nullopt;
+    }
+    std::vector<std::string> exported;
+    std::optional<std::string> ExportBitmap(const Surface&, const std::string& path) override {
+        if (failWrites) {
+            return failWrites;
+        }
+        exported.push_back(path);
+        return WriteFileAtomically(path, "BM");
+    }
+    char DecimalSeparator() const override { return decimalSeparator; }
+
+  private:
+    template <class T> static std::optional<T> Next(std::deque<std::optional<T>>& queue) {
+        if (queue.empty()) {
+            return std::nullopt;
+        }
+        std::optional<T> r = queue.front();
+        queue.pop_front();
+        return r;
+    }
+};
+
+// A loaded main window with the canvas size of the real one.
+struct Form {
+    ScriptedPlatform platform;
+    frmMain form{platform, 581, 493};
+    Form() {
+        form.RandomSeed = 12345;
+        form.Form_Load();
+    }
+    // Press, move, release and click at a canvas position, as the canvas delivers them.
+    void ClickAt(double x, double y) {
+        auto fx = static_cast<float>(x);
+        auto fy = static_cast<float>(y);
+        form.picMain_MouseDown(1, 0, fx, fy);
+        form.picMain_MouseMove(1, 0, fx, fy);
+        form.picMain_MouseUp(1, 0, fx, fy);
+        form.picMain_Click();
+    }
+    void Polygon(double x1, double y1, double x2, double y2, double sx, double sy) {
+        ClickAt(x1, y1);
+        ClickAt(x2, y2);
+        ClickAt(sx, sy);
+    }
+    Colour Pixel(int x, int y) const { return form.picMain.GetPixel(x, y); }
+};
+
+} // namespace quillet::testing
