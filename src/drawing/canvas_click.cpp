@@ -45,6 +45,12 @@ void frmMain::ConstructionClick() {
         }
         dblX2 = dblMouseX;
         dblY2 = dblMouseY;
+        if (blnRubberShown) {
+            // The side takes the rubber band's place. Left shown, the band would be erased by
+            // a later drag with the exclusive-or pen, which would wipe the side off the canvas.
+            DrawLine(picMain, dblX1, dblY1, dblRubberX, dblRubberY, R2_XORPEN, COLOR_RUBBER);
+            blnRubberShown = false;
+        }
         DrawLine(picMain, dblX1, dblY1, dblX2, dblY2, R2_COPYPEN, COLOR_LINE);
         DrawPoint(picMain, dblX1, dblY1, COLOR_CHOSEN);
         DrawPoint(picMain, dblX2, dblY2, COLOR_CHOSEN);

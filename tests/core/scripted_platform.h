@@ -129,7 +129,8 @@ struct Form {
         form.picMain_MouseUp(1, 0, fx, fy);
         form.picMain_Click();
     }
-    void Polygon(double x1, double y1, double x2, double y2, double sx, double sy) {
+    void Polygon(double x1, double y1, double x2, double y2, double sx, double sy, int n = 4) {
+        form.ctl.txtNumCorners = std::to_string(n);
         ClickAt(x1, y1);
         ClickAt(x2, y2);
         ClickAt(sx, sy);

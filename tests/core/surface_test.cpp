@@ -163,8 +163,8 @@ std::vector<std::string> Mask(const Surface& s, int l, int t, int w, int h) {
 TEST(SurfaceEllipse, DotMaskAndOtherBoxes) {
     Surface s(20, 20);
     s.Ellipse(8, 8, 12, 12, 0xFF, 0xFF);
-    EXPECT_EQ(Mask(s, 7, 7, 6, 6),
-              (std::vector<std::string>{"......", "..##..", ".####.", ".####.", "..##..", "......"}));
+    EXPECT_EQ(Mask(s, 7, 7, 6, 6), (std::vector<std::string>{"......", "..##..", ".####.", ".####.",
+                                                             "..##..", "......"}));
 
     Surface e(30, 30);
     e.DrawMode = R2_XORPEN; // ellipses paint in copy mode whatever the mode
@@ -175,10 +175,10 @@ TEST(SurfaceEllipse, DotMaskAndOtherBoxes) {
         EXPECT_EQ(m[r], mirrored) << "row " << r;
         EXPECT_EQ(m[r], m[m.size() - 1 - r]);
     }
-    EXPECT_EQ(e.GetPixel(8, 8), 0x0000FFu);  // inside: brush
-    EXPECT_EQ(e.GetPixel(3, 8), 0x00FF00u);  // left edge: pen
-    EXPECT_EQ(e.GetPixel(14, 8), WHITE);     // right edge of the box is excluded
-    EXPECT_EQ(e.GetPixel(8, 12), WHITE);     // bottom edge too
+    EXPECT_EQ(e.GetPixel(8, 8), 0x0000FFu); // inside: brush
+    EXPECT_EQ(e.GetPixel(3, 8), 0x00FF00u); // left edge: pen
+    EXPECT_EQ(e.GetPixel(14, 8), WHITE);    // right edge of the box is excluded
+    EXPECT_EQ(e.GetPixel(8, 12), WHITE);    // bottom edge too
 }
 
 TEST(SurfaceFill, StopsAtDiagonalLinesAndMatchesExactColour) {
