@@ -9,7 +9,9 @@
 namespace quillet {
 
 inline constexpr int TWIPS_PER_PIXEL = 15;
-constexpr int TwipsToPixels(int twips) { return twips / TWIPS_PER_PIXEL; }
+constexpr int TwipsToPixels(int twips) {
+    return twips / TWIPS_PER_PIXEL;
+}
 
 enum class ControlKind { Label, TextBox, PictureBox, Button, CheckBox };
 
@@ -57,14 +59,19 @@ constexpr ControlLayout PaletteSwatchLayout(int index) {
     if (index == CUSTOM_SWATCH) {
         return {"picSelColor", ControlKind::PictureBox, "", 9120, 3720, 615, 255};
     }
-    return {"picSelColor", ControlKind::PictureBox, "", index % 2 == 0 ? 9120 : 9480,
-            840 + 360 * (index / 2), 255, 255};
+    return {"picSelColor",
+            ControlKind::PictureBox,
+            "",
+            index % 2 == 0 ? 9120 : 9480,
+            840 + 360 * (index / 2),
+            255,
+            255};
 }
 
 struct MenuLayout {
     std::string_view Name;
-    std::string_view Caption;   // "-" for a separator
-    std::string_view Shortcut;  // in Qt's portable text form, empty for none
+    std::string_view Caption;  // "-" for a separator
+    std::string_view Shortcut; // in Qt's portable text form, empty for none
 };
 
 inline constexpr std::string_view MNU_FILE_CAPTION = "&File";

@@ -14,10 +14,10 @@ namespace {
 
 // The 16 standard colours of the palette, swatches 0 to 15.
 constexpr std::array<Colour, 16> STANDARD_COLOURS{
-    RGB(0, 0, 0),       RGB(0, 0, 128),     RGB(0, 128, 0),     RGB(0, 128, 128),
-    RGB(128, 0, 0),     RGB(128, 0, 128),   RGB(128, 128, 0),   RGB(192, 192, 192),
-    RGB(128, 128, 128), RGB(0, 0, 255),     RGB(0, 255, 0),     RGB(0, 255, 255),
-    RGB(255, 0, 0),     RGB(255, 0, 255),   RGB(255, 255, 0),   RGB(255, 255, 255)};
+    RGB(0, 0, 0),       RGB(0, 0, 128),   RGB(0, 128, 0),   RGB(0, 128, 128),
+    RGB(128, 0, 0),     RGB(128, 0, 128), RGB(128, 128, 0), RGB(192, 192, 192),
+    RGB(128, 128, 128), RGB(0, 0, 255),   RGB(0, 255, 0),   RGB(0, 255, 255),
+    RGB(255, 0, 0),     RGB(255, 0, 255), RGB(255, 255, 0), RGB(255, 255, 255)};
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(),
@@ -49,10 +49,11 @@ frmMain::frmMain(Platform& p, int scaleWidth, int scaleHeight)
       picUndo2(scaleWidth, scaleHeight), picTemp(scaleWidth, scaleHeight) {}
 
 void frmMain::Form_Load() {
-    std::mt19937_64 rng(RandomSeed.value_or(static_cast<std::uint64_t>(
-        std::chrono::system_clock::now().time_since_epoch().count())));
+    std::mt19937_64 rng(RandomSeed.value_or(
+        static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count())));
     for (int i = 0; i < 16; ++i) {
-        ctl.picSelColor[static_cast<std::size_t>(i)] = STANDARD_COLOURS[static_cast<std::size_t>(i)];
+        ctl.picSelColor[static_cast<std::size_t>(i)] =
+            STANDARD_COLOURS[static_cast<std::size_t>(i)];
     }
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     const double u1 = unit(rng);
@@ -63,7 +64,8 @@ void frmMain::Form_Load() {
             static_cast<int>(RoundHalfEven(u3 * 255)));
 
     // A project named on the command line opens in place of the empty drawing.
-    std::string tail = strCmdLine.size() > 4 ? strCmdLine.substr(strCmdLine.size() - 4) : strCmdLine;
+    std::string tail =
+        strCmdLine.size() > 4 ? strCmdLine.substr(strCmdLine.size() - 4) : strCmdLine;
     if (FileExists(strCmdLine) && Lower(tail) == ".qlf") {
         intNumCorners = 3;
         blnModified = false;
@@ -184,7 +186,9 @@ void frmMain::cmdOnlyPoints_Click() {
     }
 }
 
-void frmMain::mnuManual_Click() { platform.ShowHelp(); }
+void frmMain::mnuManual_Click() {
+    platform.ShowHelp();
+}
 
 void frmMain::mnuAbout_Click() {
 #define QUILLET_STR2(x) #x

@@ -19,9 +19,13 @@ std::string RoundedText(float v) {
 
 } // namespace
 
-void frmMain::picMain_MouseDown(int, int, float, float) { blnMouseDown = true; }
+void frmMain::picMain_MouseDown(int, int, float, float) {
+    blnMouseDown = true;
+}
 
-void frmMain::picMain_MouseUp(int, int, float, float) { blnMouseDown = false; }
+void frmMain::picMain_MouseUp(int, int, float, float) {
+    blnMouseDown = false;
+}
 
 void frmMain::picMain_MouseMove(int, int, float X, float Y) {
     const double x = X;

@@ -169,11 +169,11 @@ bool BuildPolygon(DrawingState& d, Surface& pic, udtPoint centre, std::int16_t n
     }
 
     for (int i = 1; i <= n - 1; ++i) {
-        AddLine(d, pic, arrCorners[i].X, arrCorners[i].Y, arrCorners[i + 1].X,
-                arrCorners[i + 1].Y, COLOR_LINE, false);
+        AddLine(d, pic, arrCorners[i].X, arrCorners[i].Y, arrCorners[i + 1].X, arrCorners[i + 1].Y,
+                COLOR_LINE, false);
     }
-    AddLine(d, pic, arrCorners[n].X, arrCorners[n].Y, arrCorners[1].X, arrCorners[1].Y,
-            COLOR_LINE, false);
+    AddLine(d, pic, arrCorners[n].X, arrCorners[n].Y, arrCorners[1].X, arrCorners[1].Y, COLOR_LINE,
+            false);
     for (int i = 1; i <= n; ++i) {
         AddPoint(d, arrCorners[i].X, arrCorners[i].Y);
         DrawPoint(pic, arrCorners[i].X, arrCorners[i].Y, COLOR_POINT);
@@ -206,4 +206,3 @@ void AddLine(DrawingState& d, Surface& pic, double x1, double y1, double x2, dou
 }
 
 } // namespace quillet
-

@@ -4,7 +4,9 @@
 
 namespace quillet {
 
-double RoundPixel(double v) { return std::nearbyint(v); }
+double RoundPixel(double v) {
+    return std::nearbyint(v);
+}
 
 void DrawPoint(Surface& pic, double x, double y, std::int32_t colour) {
     pic.DrawMode = R2_COPYPEN;

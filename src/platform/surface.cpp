@@ -18,8 +18,8 @@ class BigInt {
     BigInt() = default;
     explicit BigInt(long long v) {
         neg_ = v < 0;
-        unsigned long long m = neg_ ? 0ull - static_cast<unsigned long long>(v)
-                                    : static_cast<unsigned long long>(v);
+        unsigned long long m =
+            neg_ ? 0ull - static_cast<unsigned long long>(v) : static_cast<unsigned long long>(v);
         while (m != 0) {
             mag_.push_back(static_cast<std::uint32_t>(m));
             m >>= 32;
@@ -78,8 +78,8 @@ class BigInt {
         for (std::size_t i = 0; i < a.mag_.size(); ++i) {
             unsigned long long carry = 0;
             for (std::size_t j = 0; j < b.mag_.size(); ++j) {
-                unsigned long long cur = static_cast<unsigned long long>(a.mag_[i]) * b.mag_[j] +
-                                         r.mag_[i + j] + carry;
+                unsigned long long cur =
+                    static_cast<unsigned long long>(a.mag_[i]) * b.mag_[j] + r.mag_[i + j] + carry;
                 r.mag_[i + j] = static_cast<std::uint32_t>(cur);
                 carry = cur >> 32;
             }
@@ -215,7 +215,9 @@ Surface::Surface(int width, int height, Colour backColor)
       pixels_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_),
               backColor & COLOUR_MASK) {}
 
-void Surface::Cls() { std::fill(pixels_.begin(), pixels_.end(), BackColor & COLOUR_MASK); }
+void Surface::Cls() {
+    std::fill(pixels_.begin(), pixels_.end(), BackColor & COLOUR_MASK);
+}
 
 void Surface::Plot(int x, int y, Colour pen) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) {
@@ -307,27 +309,64 @@ void Surface::Line(double x1, double y1, double x2, double y2, Colour pen) {
     BigInt da = BigInt::FromDouble(a1) - A0;
     BigInt db = BigInt::FromDouble(b1) - B0;
     BigInt D = da.Abs();
-    BigInt twoDbSigned = BigInt(2 * da.Sign()) * db;
-    for (int a = range.first; a <= range.last; ++a) {
-        BigInt N = (BigInt(a) - A0) * twoDbSigned;
-        // chosen(b) holds for the chosen minor coordinate and every larger one.
-        auto chosenAtOrBelow = [&](long long b) {
-            return N <= (BigInt(2) * (BigInt(b) - B0) + BigInt(1)) * D;
-        };
-        if (chosenAtOrBelow(-1) || !chosenAtOrBelow(minorLimit - 1)) {
-            continue; // the pixel of this column lies outside the canvas
+    BigInt twoD = BigInt(2) * D;
+    BigInt step = BigInt(2 * da.Sign()) * db; // N grows by this from one column to the next
+    auto N = [&](long long a) { return (BigInt(a) - A0) * step; };
+    auto R = [&](long long b) { return (BigInt(2) * (BigInt(b) - B0) + BigInt(1)) * D; };
+    // The chosen minor coordinate of column a is at most b.
+    auto chosenAtMost = [&](long long a, long long b) { return N(a) <= R(b); };
+    const bool rising = step.Sign() >= 0; // the minor coordinate never falls along a
+    auto entered = [&](long long a) {
+        return rising ? !chosenAtMost(a, -1) : chosenAtMost(a, minorLimit - 1);
+    };
+    // The columns whose pixel lies on the canvas form one run: find where it starts.
+    long long lo = range.first;
+    long long hi = range.last + 1;
+    while (lo < hi) {
+        long long mid = lo + (hi - lo) / 2;
+        if (entered(mid)) {
+            hi = mid;
+        } else {
+            lo = mid + 1;
         }
-        long long lo = 0;
-        long long hi = minorLimit - 1;
-        while (lo < hi) {
-            long long mid = lo + (hi - lo) / 2;
-            if (chosenAtOrBelow(mid)) {
-                hi = mid;
-            } else {
-                lo = mid + 1;
+    }
+    if (lo > range.last) {
+        return;
+    }
+    const long long a = lo;
+    if (chosenAtMost(a, -1) || !chosenAtMost(a, minorLimit - 1)) {
+        return; // the line passes the canvas by
+    }
+    long long b = 0;
+    long long top = minorLimit - 1;
+    while (b < top) {
+        long long mid = b + (top - b) / 2;
+        if (chosenAtMost(a, mid)) {
+            top = mid;
+        } else {
+            b = mid + 1;
+        }
+    }
+    // From here on step along the line with additions only: N against the band of row b,
+    // (2(b - b0) - 1) D < N <= (2(b - b0) + 1) D.
+    BigInt n = N(a);
+    BigInt r = R(b);
+    for (long long col = a; col <= range.last; ++col) {
+        if (col > a) {
+            n = n + step;
+            while (r < n) {
+                ++b;
+                r = r + twoD;
+            }
+            while (n <= r - twoD) {
+                --b;
+                r = r - twoD;
             }
         }
-        plotAt(a, static_cast<int>(lo));
+        if (b < 0 || b >= minorLimit) {
+            break; // left the canvas, and it does not come back
+        }
+        plotAt(static_cast<int>(col), static_cast<int>(b));
     }
 }
 
@@ -369,8 +408,8 @@ void Surface::Ellipse(double left, double top, double right, double bottom, Colo
             if (!inside(x, y)) {
                 continue;
             }
-            bool edge = !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) ||
-                        !inside(x, y + 1);
+            bool edge =
+                !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
             SetPixel(static_cast<int>(x), static_cast<int>(y), edge ? pen : brush);
         }
     }
@@ -405,7 +444,8 @@ bool Surface::ExtFloodFill(double x, double y, Colour surfaceColour, Colour brus
         if (s.y < 0 || s.y >= height_) {
             continue;
         }
-        Colour* row = pixels_.data() + static_cast<std::size_t>(s.y) * static_cast<std::size_t>(width_);
+        Colour* row =
+            pixels_.data() + static_cast<std::size_t>(s.y) * static_cast<std::size_t>(width_);
         int px = s.left;
         while (px <= s.right) {
             if (row[px] != seed) {
@@ -443,8 +483,10 @@ void Surface::BitBlt(const Surface& src, int width, int height) {
         return;
     }
     for (int yy = 0; yy < h; ++yy) {
-        const Colour* from = src.pixels_.data() + static_cast<std::size_t>(yy) * static_cast<std::size_t>(src.width_);
-        std::copy(from, from + w, pixels_.data() + static_cast<std::size_t>(yy) * static_cast<std::size_t>(width_));
+        const Colour* from = src.pixels_.data() +
+                             static_cast<std::size_t>(yy) * static_cast<std::size_t>(src.width_);
+        std::copy(from, from + w,
+                  pixels_.data() + static_cast<std::size_t>(yy) * static_cast<std::size_t>(width_));
     }
 }
 

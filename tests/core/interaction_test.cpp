@@ -17,8 +17,8 @@ constexpr Colour RED = 255;
 
 CommandStates AllCommands(bool on) {
     CommandStates s;
-    s.cmdAll = s.cmdOnlyPoints = s.cmdOnlyLines = s.mnuUndo = s.mnuSaveAs = s.mnuOpen =
-        s.chkFill = on;
+    s.cmdAll = s.cmdOnlyPoints = s.cmdOnlyLines = s.mnuUndo = s.mnuSaveAs = s.mnuOpen = s.chkFill =
+        on;
     return s;
 }
 
@@ -400,8 +400,7 @@ TEST(Randomized, InvariantsHoldAfterEveryStep) {
                     << step;
             }
             if (d.arrStepLines[k].Count > 0 && d.intPointCount > 0) {
-                ASSERT_LE(d.arrStepLines[k].Items[d.arrStepLines[k].Count], d.intLineCount)
-                    << step;
+                ASSERT_LE(d.arrStepLines[k].Items[d.arrStepLines[k].Count], d.intLineCount) << step;
             }
         }
         if (d.intClickPhase == 1 || d.intClickPhase == 2) {

@@ -101,8 +101,8 @@ struct Guard : ::testing::Test {
     void Answer(MsgResult r, std::optional<std::string> saveAs = std::nullopt) {
         f.platform.answers.push_back(r);
         if (r == MsgResult::Yes) {
-            f.platform.saveAnswers.push_back(
-                saveAs ? std::optional(FileDialogAnswer{*saveAs, 2}) : std::nullopt);
+            f.platform.saveAnswers.push_back(saveAs ? std::optional(FileDialogAnswer{*saveAs, 2})
+                                                    : std::nullopt);
         }
     }
 };
@@ -159,14 +159,17 @@ TEST_F(Guard, QuitAndCloseFollowTheAnswer) {
         bool saveCancelled;
         bool closes;
     };
-    for (Case c : {Case{MsgResult::Cancel, false, false}, {MsgResult::Yes, true, true},
-                   {MsgResult::No, false, true}, {MsgResult::Yes, false, true}}) {
+    for (Case c : {Case{MsgResult::Cancel, false, false},
+                   {MsgResult::Yes, true, true},
+                   {MsgResult::No, false, true},
+                   {MsgResult::Yes, false, true}}) {
         Form g;
         g.Polygon(100, 100, 200, 100, 150, 150);
         g.platform.answers.push_back(c.answer);
         if (c.answer == MsgResult::Yes) {
             g.platform.saveAnswers.push_back(
-                c.saveCancelled ? std::nullopt : std::optional(FileDialogAnswer{dir.File("q.qlf"), 2}));
+                c.saveCancelled ? std::nullopt
+                                : std::optional(FileDialogAnswer{dir.File("q.qlf"), 2}));
         }
         g.form.mnuQuit_Click();
         EXPECT_EQ(g.form.Unloaded, c.closes);
