@@ -1,0 +1,352 @@
+#include "project/project_format.h"
+
+#include "project/numbers.h"
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <optional>
+
+namespace quillet {
+
+namespace {
+
+constexpr std::string_view TITLE = "Tavenor Quillet File";
+constexpr std::string_view RULE = "*--------------------*";
+constexpr std::string_view TITLE_LINE = "|Tavenor Quillet File|";
+static_assert(RULE.size() == TITLE.size() + 2 && TITLE_LINE.substr(1, TITLE.size()) == TITLE);
+constexpr std::string_view POINTS_HEAD = "<Punten num=";
+constexpr std::string_view POINTS_END = "</Punten>";
+constexpr std::string_view LINES_HEAD = "<Lijnen num=";
+constexpr std::string_view LINES_END = "</Lijnen>";
+constexpr std::string_view FILLS_HEAD = "<FloodFill num=";
+constexpr std::string_view FILLS_END = "</FloodFill>";
+constexpr std::array<std::string_view, 4> TRAILER = {
+    "Dit bestand is gegenereerd door Tavenor Quillet.",
+    "Als u ook maar het kleinste detail veranderd of verwijderd van dit bestand,",
+    "zal het niet meer te openen zijn met Tavenor Quillet.",
+    "Alzo spreek ik, Ewout Bramlinck, oprichter en beheerder van Tavenor Corporation.",
+};
+
+std::string_view TrimSpaces(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Splits at the only occurrence of the separator; none or several give nothing.
+std::optional<std::pair<std::string_view, std::string_view>> SplitInTwo(std::string_view text,
+                                                                        std::string_view sep) {
+    const std::size_t at = text.find(sep);
+    if (at == std::string_view::npos || text.find(sep, at + sep.size()) != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::pair{text.substr(0, at), text.substr(at + sep.size())};
+}
+
+class LineReader {
+  public:
+    enum class Status { Line, End, TooLong };
+
+    explicit LineReader(std::string_view bytes) : rest_(bytes) {}
+
+    // Looks no further than one byte past the longest allowed line.
+    Status Next(std::string_view& line) {
+        ++number_;
+        if (rest_.empty()) {
+            return Status::End;
+        }
+        const std::size_t cr = rest_.substr(0, MAX_PROJECT_LINE_BYTES + 1).find('\r');
+        if (cr == std::string_view::npos) {
+            if (rest_.size() > MAX_PROJECT_LINE_BYTES) {
+                return Status::TooLong;
+            }
+            line = rest_;
+            rest_ = {};
+            return Status::Line;
+        }
+        line = rest_.substr(0, cr);
+        rest_.remove_prefix(cr + 1);
+        if (!rest_.empty() && rest_.front() == '\n') {
+            rest_.remove_prefix(1);
+        }
+        return Status::Line;
+    }
+
+    int Number() const { return number_; }
+
+  private:
+    std::string_view rest_;
+    int number_ = 0;
+};
+
+// What a line must be, spelled out only when it is not: "point 3 of 5: X;Y".
+struct Expectation {
+    std::string_view form;
+    std::string_view item = {};
+    int index = 0;
+    int count = 0;
+
+    std::string Describe() const {
+        if (item.empty()) {
+            return std::string(form);
+        }
+        std::string text = std::string(item) + " " + std::to_string(index);
+        if (count > 0) {
+            text += " of " + std::to_string(count);
+        }
+        return text + ": " + std::string(form);
+    }
+};
+
+constexpr Expectation EMPTY_LINE{"an empty line"};
+
+class Parser {
+  public:
+    Parser(std::string_view bytes, char decimalSeparator)
+        : reader_(bytes), decimal_(decimalSeparator) {}
+
+    std::variant<ProjectData, ProjectError> Run() {
+        if (!Exact(RULE, {"the rule line"}) || !Exact(TITLE_LINE, {"the title line"}) ||
+            !Exact(RULE, {"the rule line"}) || !Exact("", EMPTY_LINE)) {
+            return error_;
+        }
+
+        int count = 0;
+        if (!Head(POINTS_HEAD, {"<Punten num=N> with N from 1 to 32767"}, true, count)) {
+            return error_;
+        }
+        data_.points.reserve(static_cast<std::size_t>(count));
+        for (int i = 1; i <= count; ++i) {
+            if (!Expect({"X;Y", "point", i, count}, [this](std::string_view line) {
+                    udtPoint p;
+                    if (!Coordinates(line, p.X, p.Y)) {
+                        return false;
+                    }
+                    data_.points.push_back(p);
+                    return true;
+                })) {
+                return error_;
+            }
+        }
+        if (!Exact(POINTS_END, {POINTS_END}) || !Exact("", EMPTY_LINE)) {
+            return error_;
+        }
+
+        if (!Head(LINES_HEAD, {"<Lijnen num=N> with N from 1 to 32767"}, true, count)) {
+            return error_;
+        }
+        data_.lines.reserve(static_cast<std::size_t>(count));
+        for (int i = 1; i <= count; ++i) {
+            if (!Expect({"(X1;Y1)---(X2;Y2)", "line", i, count},
+                        [this](std::string_view line) { return Segment(line); })) {
+                return error_;
+            }
+        }
+        if (!Exact(LINES_END, {LINES_END}) || !Exact("", EMPTY_LINE)) {
+            return error_;
+        }
+
+        // A negative fills count reads no fill lines, like 0, and is kept as 0.
+        if (!Head(FILLS_HEAD, {"<FloodFill num=N> with N at most 32767"}, false, count)) {
+            return error_;
+        }
+        data_.fills.reserve(static_cast<std::size_t>(count));
+        for (int i = 1; i <= count; ++i) {
+            if (!Expect({"Color @ (X;Y) with a colour that fits 32 bits", "fill", i, count},
+                        [this](std::string_view line) { return Fill(line); })) {
+                return error_;
+            }
+        }
+        if (!Exact(FILLS_END, {FILLS_END}) || !Exact("", EMPTY_LINE)) {
+            return error_;
+        }
+
+        for (std::size_t i = 0; i < TRAILER.size(); ++i) {
+            if (!Exact(TRAILER[i], {TRAILER[i], "trailer line", static_cast<int>(i) + 1})) {
+                return error_;
+            }
+        }
+        return std::move(data_);
+    }
+
+  private:
+    bool Fail(const Expectation& expected, std::string_view note = {}) {
+        error_ = {reader_.Number(), expected.Describe() + std::string(note)};
+        return false;
+    }
+
+    // Reads the next line and hands it to the check; a missing, overlong or failed line fails.
+    template <class Check> bool Expect(const Expectation& expected, Check check) {
+        std::string_view line;
+        switch (reader_.Next(line)) {
+        case LineReader::Status::Line:
+            return check(line) || Fail(expected);
+        case LineReader::Status::End:
+            return Fail(expected);
+        case LineReader::Status::TooLong:
+            return Fail(expected, " (a line of at most " + std::to_string(MAX_PROJECT_LINE_BYTES) +
+                                      " bytes)");
+        }
+        return Fail(expected);
+    }
+
+    bool Exact(std::string_view text, const Expectation& expected) {
+        return Expect(expected, [text](std::string_view line) { return line == text; });
+    }
+
+    bool Numeric(std::string_view text) const { return IsNumericText(text, decimal_); }
+
+    double Convert(std::string_view text) const {
+        return ParseNumberChecked(text, decimal_).value_or(0.0);
+    }
+
+    // The count is rounded. Above MAX_ELEMENTS (a count too large for a double included) fails,
+    // and so does one below 1 where the section must not be empty; others below 1 read as 0.
+    bool Head(std::string_view tag, const Expectation& expected, bool required, int& count) {
+        return Expect(expected, [&](std::string_view line) {
+            if (line.size() <= tag.size() || !line.starts_with(tag) || !line.ends_with('>')) {
+                return false;
+            }
+            const std::string_view number = line.substr(tag.size(), line.size() - tag.size() - 1);
+            if (!Numeric(number)) {
+                return false;
+            }
+            const std::optional<double> value = ParseNumberChecked(number, decimal_);
+            if (!value) {
+                return false;
+            }
+            const double rounded = RoundHalfEven(*value);
+            if (rounded > MAX_ELEMENTS || (required && rounded < 1)) {
+                return false;
+            }
+            count = rounded < 0 ? 0 : static_cast<int>(rounded);
+            return true;
+        });
+    }
+
+    // "X;Y", the parts not trimmed.
+    bool Coordinates(std::string_view text, double& x, double& y) const {
+        const auto parts = SplitInTwo(text, ";");
+        if (!parts || !Numeric(parts->first) || !Numeric(parts->second)) {
+            return false;
+        }
+        x = Convert(parts->first);
+        y = Convert(parts->second);
+        return true;
+    }
+
+    bool Bracketed(std::string_view part, double& x, double& y) const {
+        return part.size() >= 2 && part.front() == '(' && part.back() == ')' &&
+               Coordinates(part.substr(1, part.size() - 2), x, y);
+    }
+
+    bool Segment(std::string_view line) {
+        udtLine l;
+        const auto ends = SplitInTwo(line, "---");
+        if (!ends || !Bracketed(ends->first, l.X1, l.Y1) || !Bracketed(ends->second, l.X2, l.Y2)) {
+            return false;
+        }
+        data_.lines.push_back(l);
+        return true;
+    }
+
+    // Looser than the other lines: the texts are trimmed and the bracket characters dropped
+    // whatever they are, and the colour is not tested (a word gives colour 0).
+    bool Fill(std::string_view line) {
+        const std::size_t at = line.find(" @ ");
+        if (at == std::string_view::npos) {
+            return false;
+        }
+        const std::string_view colour = TrimSpaces(line.substr(0, at));
+        const std::string_view rest = TrimSpaces(line.substr(at + 3));
+        if (colour.empty() || rest.empty()) {
+            return false;
+        }
+        const auto parts = SplitInTwo(rest, ";");
+        if (!parts) {
+            return false;
+        }
+        const std::string_view first = TrimSpaces(parts->first);
+        const std::string_view second = TrimSpaces(parts->second);
+        if (first.size() < 2 || second.size() < 2) {
+            return false;
+        }
+        const std::string_view xText = first.substr(1);
+        const std::string_view yText = second.substr(0, second.size() - 1);
+        if (!Numeric(xText) || !Numeric(yText)) {
+            return false;
+        }
+        // A colour too large for a double does not fit 32 bits either.
+        const double rounded = RoundHalfEven(
+            ParseNumberChecked(colour, decimal_).value_or(std::numeric_limits<double>::max()));
+        if (rounded < std::numeric_limits<std::int32_t>::min() ||
+            rounded > std::numeric_limits<std::int32_t>::max()) {
+            return false;
+        }
+        data_.fills.push_back({static_cast<std::int32_t>(rounded), Convert(xText), Convert(yText)});
+        return true;
+    }
+
+    LineReader reader_;
+    char decimal_;
+    ProjectData data_;
+    ProjectError error_{0, ""};
+};
+
+void AppendLine(std::string& out, std::string_view text) {
+    out += text;
+    out += "\r\n";
+}
+
+} // namespace
+
+std::variant<ProjectData, ProjectError> ParseProject(std::string_view bytes,
+                                                     char decimalSeparator) {
+    return Parser(bytes, decimalSeparator).Run();
+}
+
+std::string WriteProject(const ProjectData& data, char decimalSeparator) {
+    const auto number = [decimalSeparator](double v) {
+        return FormatGeneralNumber(v, decimalSeparator);
+    };
+    const auto count = [](std::size_t n) { return FormatInteger(static_cast<long long>(n)); };
+
+    std::string out;
+    out.reserve(512 + 40 * data.points.size() + 80 * data.lines.size() + 50 * data.fills.size());
+    AppendLine(out, RULE);
+    AppendLine(out, TITLE_LINE);
+    AppendLine(out, RULE);
+    AppendLine(out, "");
+
+    AppendLine(out, std::string(POINTS_HEAD) + count(data.points.size()) + ">");
+    for (const udtPoint& p : data.points) {
+        AppendLine(out, number(p.X) + ";" + number(p.Y));
+    }
+    AppendLine(out, POINTS_END);
+    AppendLine(out, "");
+
+    AppendLine(out, std::string(LINES_HEAD) + count(data.lines.size()) + ">");
+    for (const udtLine& l : data.lines) {
+        AppendLine(out, "(" + number(l.X1) + ";" + number(l.Y1) + ")---(" + number(l.X2) + ";" +
+                            number(l.Y2) + ")");
+    }
+    AppendLine(out, LINES_END);
+    AppendLine(out, "");
+
+    AppendLine(out, std::string(FILLS_HEAD) + count(data.fills.size()) + ">");
+    for (const udtFill& f : data.fills) {
+        AppendLine(out, FormatInteger(f.Color) + " @ (" + number(f.X) + ";" + number(f.Y) + ")");
+    }
+    AppendLine(out, FILLS_END);
+    AppendLine(out, "");
+
+    for (std::string_view line : TRAILER) {
+        AppendLine(out, line);
+    }
+    return out;
+}
+
+} // namespace quillet

@@ -1,0 +1,39 @@
+#pragma once
+// The project file: points, lines and flood fills between a fixed header and trailer, one item
+// a line. Text to data and back only; applying a file to the drawing happens elsewhere.
+
+#include "drawing/drawing_state.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace quillet {
+
+struct ProjectData {
+    std::vector<udtPoint> points;
+    std::vector<udtLine> lines;
+    std::vector<udtFill> fills;
+    bool operator==(const ProjectData&) const = default;
+};
+
+struct ProjectError {
+    int line; // 1-based; for a file that ends too early, the line that was expected
+    std::string expected;
+    bool operator==(const ProjectError&) const = default;
+};
+
+// Longer lines make a file malformed, so that a huge file without line ends fails fast.
+inline constexpr std::size_t MAX_PROJECT_LINE_BYTES = 65536;
+
+// Lines end at CR LF or a lone CR; a lone LF is part of the line, so LF-only files fail.
+// Either separator is read whatever decimalSeparator says; it only decides which of ',' and
+// '.' groups digits in the numeric test.
+std::variant<ProjectData, ProjectError> ParseProject(std::string_view bytes, char decimalSeparator);
+
+// The lists must hold at most MAX_ELEMENTS entries each, or the file will not read back.
+std::string WriteProject(const ProjectData& data, char decimalSeparator);
+
+} // namespace quillet
