@@ -27,7 +27,7 @@ bool RedrawAll(DrawingState& d, Surface& pic) {
     }
     if (d.intLineCount < 1 || d.intPointCount < 1) {
         pic.Cls();
-        return false;
+        return true; // the cleared image must reach the screen too
     }
     d.CommitFillUndo();
     for (int i = 1; i <= d.intLineCount; ++i) {
