@@ -1,0 +1,49 @@
+#pragma once
+// The drawing canvas on screen: a sunken frame whose inner area shows the form's canvas
+// surface pixel for pixel, and which reports the mouse in canvas pixels.
+
+#include <QFrame>
+#include <QSize>
+
+namespace quillet {
+
+class Surface;
+
+class CanvasWidget : public QFrame {
+    Q_OBJECT
+
+  public:
+    explicit CanvasWidget(QWidget* parent = nullptr);
+
+    // The image shown; the widget keeps no pixels of its own.
+    void setSurface(const Surface* surface);
+    // Size of the inner area, which the canvas surface must have.
+    QSize innerSize() const { return contentsRect().size(); }
+
+    // Mouse buttons and shift keys in the form's numbering: Button 1 left, 2 right, 4 middle;
+    // Shift 1 Shift, 2 Ctrl, 4 Alt.
+    static int buttonCode(Qt::MouseButtons buttons);
+    static int shiftCode(Qt::KeyboardModifiers modifiers);
+
+  signals:
+    void mouseDown(int button, int shift, float x, float y);
+    void mouseMove(int button, int shift, float x, float y);
+    void mouseUp(int button, int shift, float x, float y);
+    // The left button was released over the canvas after being pressed on it.
+    void click();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    QPointF canvasPosition(const QMouseEvent& event) const;
+    bool onCanvas(const QPointF& p) const;
+
+    const Surface* surface_ = nullptr;
+    Qt::MouseButtons pressed_;
+};
+
+} // namespace quillet

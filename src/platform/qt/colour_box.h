@@ -1,0 +1,39 @@
+#pragma once
+// A small picture box that shows one colour: the palette swatches and the current fill colour.
+
+#include "platform/surface.h"
+
+#include <QFrame>
+
+class QColor;
+
+namespace quillet {
+
+class ColourBox : public QFrame {
+    Q_OBJECT
+
+  public:
+    explicit ColourBox(QWidget* parent = nullptr);
+
+    Colour colour() const { return colour_; }
+    void setColour(Colour colour);
+
+  signals:
+    // Left button pressed and released over the box.
+    void clicked();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    Colour colour_ = 0xFFFFFFu;
+    bool pressed_ = false;
+};
+
+// 0x00BBGGRR as the screen colour it stands for.
+QColor ToQColor(Colour colour);
+Colour FromQColor(const QColor& colour);
+
+} // namespace quillet

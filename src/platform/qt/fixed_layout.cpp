@@ -1,0 +1,73 @@
+#include "platform/qt/fixed_layout.h"
+
+#include <QAbstractButton>
+#include <QFont>
+#include <QFontInfo>
+#include <QIcon>
+#include <QLabel>
+#include <QWidget>
+
+#include <algorithm>
+
+// The icons are compiled into this static library, whose resource initialiser no linker keeps
+// on its own; Q_INIT_RESOURCE must name it from the global namespace.
+static void InitResources() {
+    Q_INIT_RESOURCE(quillet);
+}
+
+namespace quillet {
+
+QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QRect PixelGeometry(const ControlLayout& layout) {
+    return {TwipsToPixels(layout.Left), TwipsToPixels(layout.Top), TwipsToPixels(layout.Width),
+            TwipsToPixels(layout.Height)};
+}
+
+QIcon AppIcon() {
+    InitResources();
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/quillet-16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/icons/quillet-32.png"), QSize(32, 32));
+    return icon;
+}
+
+namespace {
+
+bool CaptionsFit(const QWidget* client) {
+    const auto children = client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    return std::all_of(children.begin(), children.end(), [](const QWidget* control) {
+        if (const auto* label = qobject_cast<const QLabel*>(control)) {
+            return label->heightForWidth(label->width()) <= label->height();
+        }
+        if (qobject_cast<const QAbstractButton*>(control) != nullptr) {
+            const QSize needed = control->sizeHint();
+            return needed.width() <= control->width() && needed.height() <= control->height();
+        }
+        return true;
+    });
+}
+
+} // namespace
+
+void FitFontToControls(QWidget* client) {
+    constexpr int SMALLEST_PIXEL_SIZE = 9;
+    const QFont platformFont = client->font();
+    const int largest = QFontInfo(platformFont).pixelSize();
+    for (int size = largest; size >= SMALLEST_PIXEL_SIZE; --size) {
+        // Rather a narrower face than a smaller one.
+        for (const int stretch : {int(QFont::Unstretched), int(QFont::SemiCondensed)}) {
+            QFont font = platformFont;
+            font.setPixelSize(size);
+            font.setStretch(stretch);
+            client->setFont(font);
+            if (CaptionsFit(client)) {
+                return;
+            }
+        }
+    }
+}
+
+} // namespace quillet

@@ -1,0 +1,248 @@
+#include "platform/qt/qt_platform.h"
+
+#include "platform/qt/canvas_widget.h"
+#include "platform/qt/colour_box.h"
+#include "platform/qt/corner_box.h"
+#include "platform/qt/help_dialog.h"
+#include "platform/qt/main_window_view.h"
+#include "platform/surface.h"
+
+#include <QAbstractEventDispatcher>
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QImage>
+#include <QImageWriter>
+#include <QLocale>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QSaveFile>
+
+namespace quillet {
+
+namespace {
+
+QString FromPath(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
+std::string ToPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+} // namespace
+
+QStringList NameFilters(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString& description = parts[i];
+        // Qt reads the patterns from the parentheses at the end, separated by spaces.
+        const QString patterns = parts[i + 1]
+                                     .split(QLatin1Char(';'), Qt::SkipEmptyParts)
+                                     .join(QLatin1Char(' '))
+                                     .trimmed();
+        const QString shown = QStringLiteral("(%1)").arg(patterns);
+        filters << (description.endsWith(shown) ? description
+                                                : QStringLiteral("%1 %2").arg(description, shown));
+    }
+    return filters;
+}
+
+QString MessageText(const std::string& text) {
+    QString shown = QString::fromStdString(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
+QtPlatform::QtPlatform(MainWindowView& view) : view_(view) {
+    if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
+        QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &idleWatch_,
+                         [this] { EndProgress(); });
+    }
+}
+
+QtPlatform::~QtPlatform() = default;
+
+QWidget* QtPlatform::DialogParent() const {
+    return view_.isVisible() ? &view_ : nullptr;
+}
+
+MsgResult QtPlatform::MsgBox(const std::string& text, const std::string& title, MsgIcon icon,
+                             MsgButtons buttons) {
+    EndProgress();
+    QMessageBox::Icon shownIcon = QMessageBox::Information;
+    switch (icon) {
+    case MsgIcon::Exclamation:
+        shownIcon = QMessageBox::Warning;
+        break;
+    case MsgIcon::Stop:
+        shownIcon = QMessageBox::Critical;
+        break;
+    case MsgIcon::Information:
+        shownIcon = QMessageBox::Information;
+        break;
+    }
+    const bool yesNoCancel = buttons == MsgButtons::YesNoCancel;
+    QMessageBox box(shownIcon, QString::fromStdString(title), MessageText(text),
+                    yesNoCancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
+                                : QMessageBox::Ok,
+                    DialogParent());
+    // Paths in messages are shown as they are, never as markup.
+    box.setTextFormat(Qt::PlainText);
+    if (yesNoCancel) {
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+    }
+    box.exec();
+    switch (box.standardButton(box.clickedButton())) {
+    case QMessageBox::Yes:
+        return MsgResult::Yes;
+    case QMessageBox::No:
+        return MsgResult::No;
+    default:
+        return yesNoCancel ? MsgResult::Cancel : MsgResult::OK;
+    }
+}
+
+std::optional<FileDialogAnswer> QtPlatform::ShowFileDialog(const FileDialogRequest& request,
+                                                           bool save) {
+    EndProgress();
+    QFileDialog dialog(DialogParent(), QString::fromStdString(request.DialogTitle));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode((request.Flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
+                                                           : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(request.Flags & OFN_OVERWRITEPROMPT));
+    // A name typed without extension is used exactly as typed.
+    dialog.setDefaultSuffix(QString());
+    const QStringList filters = NameFilters(request.Filter);
+    dialog.setNameFilters(filters);
+    if (request.FilterIndex >= 1 && request.FilterIndex <= filters.size()) {
+        dialog.selectNameFilter(filters[request.FilterIndex - 1]);
+    }
+    if (!request.FileName.empty()) {
+        dialog.selectFile(FromPath(request.FileName));
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.front().isEmpty()) {
+        return std::nullopt;
+    }
+    const qsizetype type = filters.indexOf(dialog.selectedNameFilter());
+    return FileDialogAnswer{ToPath(chosen.front()),
+                            type >= 0 ? static_cast<int>(type) + 1 : request.FilterIndex};
+}
+
+std::optional<FileDialogAnswer> QtPlatform::ShowSave(const FileDialogRequest& request) {
+    return ShowFileDialog(request, true);
+}
+
+std::optional<FileDialogAnswer> QtPlatform::ShowOpen(const FileDialogRequest& request) {
+    return ShowFileDialog(request, false);
+}
+
+std::optional<std::uint32_t> QtPlatform::ShowColor(std::uint32_t initial,
+                                                   const std::string& title) {
+    EndProgress();
+    QColorDialog dialog(ToQColor(initial), DialogParent());
+    dialog.setWindowTitle(QString::fromStdString(title));
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return FromQColor(dialog.selectedColor());
+}
+
+void QtPlatform::ShowHelp() {
+    EndProgress();
+    frmHelp help(DialogParent());
+    help.exec();
+}
+
+void QtPlatform::FocusCornerBox() {
+    view_.cornerBox()->setFocus(Qt::OtherFocusReason);
+}
+
+void QtPlatform::RefreshCanvas() {
+    view_.canvas()->update();
+}
+
+void QtPlatform::Progress(long long done, long long total) {
+    if (done >= total) {
+        EndProgress();
+        return;
+    }
+    constexpr int STEPS = 1000;
+    if (!progress_) {
+        progress_ = std::make_unique<QProgressDialog>(DialogParent());
+        progress_->setWindowTitle(QString::fromUtf8(
+            FRM_MAIN_CAPTION.data(), static_cast<qsizetype>(FRM_MAIN_CAPTION.size())));
+        progress_->setCancelButton(nullptr);
+        progress_->setRange(0, STEPS);
+        progress_->setMinimumDuration(500);
+        progress_->setValue(0);
+    }
+    progress_->setValue(static_cast<int>(done * STEPS / total));
+    // Keep the windows painted, but let no input reach the form while it is busy.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtPlatform::EndProgress() {
+    progress_.reset();
+}
+
+std::optional<std::string> QtPlatform::WriteFileAtomically(const std::string& path,
+                                                           const std::string& bytes) {
+    QSaveFile file(FromPath(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        return file.errorString().toStdString();
+    }
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+        static_cast<qint64>(bytes.size())) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason.toStdString();
+    }
+    if (!file.commit()) {
+        return file.errorString().toStdString();
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> QtPlatform::ExportBitmap(const Surface& image, const std::string& path) {
+    const int w = image.ScaleWidth();
+    const int h = image.ScaleHeight();
+    QImage bitmap(w, h, QImage::Format_RGB888);
+    const std::vector<Colour>& pixels = image.Pixels();
+    for (int y = 0; y < h; ++y) {
+        uchar* line = bitmap.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            const Colour c = pixels[static_cast<std::size_t>(y) * w + x];
+            line[3 * x] = static_cast<uchar>(c & 0xFFu);
+            line[3 * x + 1] = static_cast<uchar>((c >> 8) & 0xFFu);
+            line[3 * x + 2] = static_cast<uchar>((c >> 16) & 0xFFu);
+        }
+    }
+    QSaveFile file(FromPath(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        return file.errorString().toStdString();
+    }
+    QImageWriter writer(&file, "bmp");
+    if (!writer.write(bitmap)) {
+        const QString reason = writer.errorString();
+        file.cancelWriting();
+        return reason.toStdString();
+    }
+    if (!file.commit()) {
+        return file.errorString().toStdString();
+    }
+    return std::nullopt;
+}
+
+char QtPlatform::DecimalSeparator() const {
+    return QLocale::system().decimalPoint() == QStringLiteral(",") ? ',' : '.';
+}
+
+} // namespace quillet

@@ -1,0 +1,62 @@
+#pragma once
+// The platform services of the program logic, realised with Qt: message boxes, the file and
+// colour dialogs, the help window, focus and refresh of the main window, progress, file
+// writing and the locale.
+
+#include "platform/platform.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <memory>
+
+class QProgressDialog;
+class QWidget;
+
+namespace quillet {
+
+class MainWindowView;
+
+// "Description|pattern|Description|pattern" as Qt name filters, one per file type.
+QStringList NameFilters(const std::string& filter);
+// A message text with its CR LF line breaks as Qt shows them.
+QString MessageText(const std::string& text);
+
+class QtPlatform : public Platform {
+  public:
+    explicit QtPlatform(MainWindowView& view);
+    ~QtPlatform() override;
+
+    MsgResult MsgBox(const std::string& text, const std::string& title, MsgIcon icon,
+                     MsgButtons buttons) override;
+    std::optional<FileDialogAnswer> ShowSave(const FileDialogRequest& request) override;
+    std::optional<FileDialogAnswer> ShowOpen(const FileDialogRequest& request) override;
+    std::optional<std::uint32_t> ShowColor(std::uint32_t initial,
+                                           const std::string& title) override;
+    void ShowHelp() override;
+
+    void FocusCornerBox() override;
+    void RefreshCanvas() override;
+    void Progress(long long done, long long total) override;
+
+    std::optional<std::string> WriteFileAtomically(const std::string& path,
+                                                   const std::string& bytes) override;
+    std::optional<std::string> ExportBitmap(const Surface& image, const std::string& path) override;
+
+    char DecimalSeparator() const override;
+
+  protected:
+    // Dialogs belong to the main window once it is on screen; before that they stand alone.
+    QWidget* DialogParent() const;
+
+  private:
+    std::optional<FileDialogAnswer> ShowFileDialog(const FileDialogRequest& request, bool save);
+    void EndProgress();
+
+    MainWindowView& view_;
+    std::unique_ptr<QProgressDialog> progress_;
+    // Ends a progress display that was never reported complete once the program is idle.
+    QObject idleWatch_;
+};
+
+} // namespace quillet

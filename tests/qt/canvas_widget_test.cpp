@@ -1,0 +1,75 @@
+#include "recording_platform.h"
+
+#include "platform/surface.h"
+
+#include <QSignalSpy>
+
+using namespace quillet;
+
+class CanvasWidgetTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void showsTheSurfaceInScreenColours() {
+        Surface surface(20, 10);
+        surface.SetPixel(0, 0, RGB(255, 0, 0));
+        surface.SetPixel(19, 9, RGB(0, 0, 255));
+        surface.SetPixel(5, 3, RGB(1, 2, 3));
+        CanvasWidget canvas;
+        canvas.resize(24, 14);
+        canvas.setSurface(&surface);
+        QCOMPARE(canvas.innerSize(), QSize(20, 10));
+
+        const QImage shown = canvas.grab().toImage();
+        QCOMPARE(shown.pixelColor(2, 2), QColor(255, 0, 0));
+        QCOMPARE(shown.pixelColor(21, 11), QColor(0, 0, 255));
+        QCOMPARE(shown.pixelColor(7, 5), QColor(1, 2, 3));
+        QCOMPARE(shown.pixelColor(3, 2), QColor(255, 255, 255));
+    }
+
+    void reportsTheMouseInCanvasPixels() {
+        CanvasWidget canvas;
+        canvas.resize(104, 104);
+        canvas.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&canvas));
+        QSignalSpy downs(&canvas, &CanvasWidget::mouseDown);
+        QSignalSpy moves(&canvas, &CanvasWidget::mouseMove);
+        QSignalSpy ups(&canvas, &CanvasWidget::mouseUp);
+        QSignalSpy clicks(&canvas, &CanvasWidget::click);
+        const auto args = [](QSignalSpy& spy) {
+            const QList<QVariant> a = spy.takeFirst();
+            return QList<double>{a[0].toDouble(), a[1].toDouble(), a[2].toDouble(),
+                                 a[3].toDouble()};
+        };
+
+        MoveMouse(&canvas, QPoint(12, 9));
+        QCOMPARE(args(moves), (QList<double>{0, 0, 10, 7}));
+        QTest::mousePress(&canvas, Qt::LeftButton, Qt::ShiftModifier, QPoint(12, 9));
+        QCOMPARE(args(downs), (QList<double>{1, 1, 10, 7}));
+        // While the button is held, moves off the canvas are still reported.
+        MoveMouse(&canvas, QPoint(-5, 200), Qt::LeftButton);
+        QCOMPARE(args(moves), (QList<double>{1, 0, -7, 198}));
+        QTest::mouseRelease(&canvas, Qt::LeftButton, Qt::NoModifier, QPoint(30, 40));
+        QCOMPARE(args(ups), (QList<double>{1, 0, 28, 38}));
+        QCOMPARE(clicks.size(), 1);
+
+        // Only the left button clicks, and only when released over the canvas.
+        QTest::mouseClick(&canvas, Qt::RightButton, Qt::ControlModifier, QPoint(30, 40));
+        QCOMPARE(args(downs), (QList<double>{2, 2, 28, 38}));
+        QTest::mousePress(&canvas, Qt::LeftButton, Qt::NoModifier, QPoint(30, 40));
+        QTest::mouseRelease(&canvas, Qt::LeftButton, Qt::NoModifier, QPoint(103, 40));
+        QCOMPARE(clicks.size(), 1);
+        QCOMPARE(ups.size(), 2);
+
+        // The border is not canvas.
+        downs.clear();
+        MoveMouse(&canvas, QPoint(1, 50));
+        QTest::mouseClick(&canvas, Qt::LeftButton, Qt::NoModifier, QPoint(1, 50));
+        QCOMPARE(moves.size(), 0);
+        QCOMPARE(downs.size(), 0);
+        QCOMPARE(clicks.size(), 1);
+    }
+};
+
+QTEST_MAIN(CanvasWidgetTest)
+#include "canvas_widget_test.moc"
