@@ -82,15 +82,15 @@ void frmMain::Form_Load() {
 
 void frmMain::NewProject() {
     intUndoFloor = 0;
-    enabled.cmdOnlyLines = false;
-    enabled.cmdOnlyPoints = false;
-    enabled.cmdAll = false;
     intFillUndoCount = 0;
     intFillUndoDepth = 0;
     intNumCorners = 3;
     intPointCount = 0;
     intClickPhase = 0;
     blnMarkShown = false;
+    // A rubber band left from an unfinished first side belongs to the old drawing; the next
+    // drag would otherwise draw it anew with the exclusive-or pen.
+    blnRubberShown = false;
     blnModified = false;
     intUndoSteps = 0;
     UpdateCommands(CommandEvent::NewProject);

@@ -59,6 +59,13 @@ SaveOutcome frmMain::AskSaveChanges() {
                             MsgButtons::YesNoCancel)) {
     case MsgResult::Yes:
         CommitFillUndo();
+        if (intPointCount == 0) {
+            // Undo can empty a changed drawing; a project without points could not be
+            // opened again, so nothing is written (and nothing is lost).
+            platform.MsgBox(MSG_NOTHING_TO_SAVE, TITLE_QUILLET, MsgIcon::Exclamation,
+                            MsgButtons::OK);
+            return SaveOutcome::GoOn;
+        }
         return SaveDrawingAs();
     case MsgResult::No:
         return SaveOutcome::GoOn;

@@ -120,6 +120,7 @@ TEST(Palette, SwatchesAndTheCustomColourDialog) {
     f.platform.colourAnswers.push_back(std::nullopt); // Cancel
     f.form.picSelColor_Click(16);
     EXPECT_EQ(f.platform.colourInitials.back(), custom);
+    EXPECT_EQ(f.platform.colourTitles.back(), "Select a color");
     EXPECT_EQ(f.form.ctl.picSelColor[16], custom);
     EXPECT_EQ(f.form.ctl.picColor, RGB(128, 0, 0));
 

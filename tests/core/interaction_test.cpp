@@ -90,6 +90,20 @@ TEST(ClickStateMachine, TheFirstSideSurvivesTheRubberBand) {
     }
 }
 
+TEST(ClickStateMachine, ARubberBandLeftAtNewProjectIsNotDrawnAgain) {
+    Form f;
+    f.ClickAt(50, 50);
+    f.form.picMain_MouseDown(1, 0, 50.0f, 50.0f);
+    f.form.picMain_MouseMove(1, 0, 300.0f, 300.0f);
+    f.form.picMain_MouseUp(1, 0, 300.0f, 300.0f); // released outside: no click
+    f.form.mnuNew_Click();
+    f.form.picMain_MouseDown(1, 0, 10.0f, 10.0f);
+    f.form.picMain_MouseMove(1, 0, 20.0f, 10.0f);
+    for (Colour c : f.form.picMain.Pixels()) {
+        ASSERT_EQ(c, WHITE);
+    }
+}
+
 TEST(ClickStateMachine, OutOfRangeCountAtTheSideClickBuildsNothing) {
     Form f;
     f.ClickAt(100, 100);
@@ -212,7 +226,14 @@ TEST(FloodFill, LineHitTestAndRecords) {
     EXPECT_EQ(f.platform.messages.size(), 2u);
     EXPECT_EQ(f.platform.messages[0].text, "Niet op de lijnen klikken!");
     EXPECT_EQ(f.platform.messages[0].title, "Fill Error");
+    EXPECT_EQ(f.platform.messages[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(f.form.intFillCount, 0);
+    fillAt(200, 152); // two pixels below: filled
+    EXPECT_EQ(f.platform.messages.size(), 2u);
+    EXPECT_EQ(f.form.intFillCount, 1);
+    f.form.mnuUndo_Click();
+    f.form.SetFillValue(0); // drops it again
+    f.form.SetFillValue(1);
     fillAt(100, 102); // exactly at an end point's X: not refused by that line
     EXPECT_EQ(f.platform.messages.size(), 2u);
     EXPECT_EQ(f.form.intFillCount, 1);

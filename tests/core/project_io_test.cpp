@@ -99,9 +99,6 @@ TEST(ProjectSave, WorkedExampleByteForByte) {
         f.form.blnModified = true;
         std::string expected = WORKED_EXAMPLE;
         if (sep == '.') {
-            for (char& c : expected) {
-                c = c == ',' && expected.find("13,39") != std::string::npos ? c : c;
-            }
             std::size_t at;
             while ((at = expected.find("13,3974")) != std::string::npos) {
                 expected[at + 2] = '.';

@@ -31,6 +31,7 @@ class ScriptedPlatform : public Platform {
     std::vector<FileDialogRequest> openRequests;
     std::deque<std::optional<std::uint32_t>> colourAnswers;
     std::vector<std::uint32_t> colourInitials;
+    std::vector<std::string> colourTitles;
     int helpShown = 0;
     int focusRequests = 0;
     int refreshes = 0;
@@ -59,8 +60,10 @@ class ScriptedPlatform : public Platform {
         openRequests.push_back(request);
         return Next(openAnswers);
     }
-    std::optional<std::uint32_t> ShowColor(std::uint32_t initial, const std::string&) override {
+    std::optional<std::uint32_t> ShowColor(std::uint32_t initial,
+                                           const std::string& title) override {
         colourInitials.push_back(initial);
+        colourTitles.push_back(title);
         return Next(colourAnswers);
     }
     void ShowHelp() override { ++helpShown; }

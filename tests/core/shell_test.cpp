@@ -181,6 +181,19 @@ TEST_F(Guard, QuitAndCloseFollowTheAnswer) {
     EXPECT_TRUE(unchanged.platform.messages.empty());
 }
 
+TEST_F(Guard, AChangedButEmptyDrawingIsNotWrittenAsAnUnreadableFile) {
+    f.form.mnuUndo_Click(); // back to no points, still marked changed
+    ASSERT_EQ(f.form.intPointCount, 0);
+    ASSERT_TRUE(f.form.blnModified);
+    const std::string path = dir.Write("precious.qlf", "keep me");
+    Answer(MsgResult::Yes, path);
+    f.form.mnuQuit_Click();
+    EXPECT_TRUE(f.form.Unloaded);
+    EXPECT_TRUE(f.platform.saveRequests.empty());
+    EXPECT_EQ(f.platform.messages.back().text, "Er is niets om op te slaan.");
+    EXPECT_EQ(TempDir::Read(path), "keep me");
+}
+
 TEST_F(Guard, ABitmapExportLeavesTheDrawingChanged) {
     f.platform.saveAnswers.push_back(FileDialogAnswer{dir.File("p.bmp"), 1});
     f.form.mnuSaveAs_Click();
