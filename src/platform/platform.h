@@ -21,14 +21,14 @@ inline constexpr int OFN_FILEMUSTEXIST = 4096;
 struct FileDialogRequest {
     std::string DialogTitle;
     std::string FileName;
-    std::string Filter;   // "Description|pattern|Description|pattern"
+    std::string Filter; // "Description|pattern|Description|pattern"
     int Flags = 0;
-    int FilterIndex = 1;  // 1-based type shown first
+    int FilterIndex = 1; // 1-based type shown first
 };
 
 struct FileDialogAnswer {
     std::string FileName;
-    int FilterIndex = 1;  // 1-based type chosen
+    int FilterIndex = 1; // 1-based type chosen
 };
 
 class Platform {
