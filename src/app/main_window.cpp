@@ -4,8 +4,6 @@
 #include "geometry/render.h"
 #include "project/numbers.h"
 
-#include <algorithm>
-#include <cctype>
 #include <chrono>
 
 namespace quillet {
@@ -18,12 +16,6 @@ constexpr std::array<Colour, 16> STANDARD_COLOURS{
     RGB(128, 0, 0),     RGB(128, 0, 128), RGB(128, 128, 0), RGB(192, 192, 192),
     RGB(128, 128, 128), RGB(0, 0, 255),   RGB(0, 255, 0),   RGB(0, 255, 255),
     RGB(255, 0, 0),     RGB(255, 0, 255), RGB(255, 255, 0), RGB(255, 255, 255)};
-
-std::string Lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 } // namespace
 
@@ -64,9 +56,7 @@ void frmMain::Form_Load() {
             static_cast<int>(RoundHalfEven(u3 * 255)));
 
     // A project named on the command line opens in place of the empty drawing.
-    std::string tail =
-        strCmdLine.size() > 4 ? strCmdLine.substr(strCmdLine.size() - 4) : strCmdLine;
-    if (FileExists(strCmdLine) && Lower(tail) == ".qlf") {
+    if (FileExists(strCmdLine) && LowerEnding(strCmdLine) == ".qlf") {
         intNumCorners = 3;
         blnModified = false;
         intPointCount = 0;

@@ -2,22 +2,9 @@
 #include "project/file_commands.h"
 
 #include "app/main_window.h"
-
-#include <algorithm>
-#include <cctype>
+#include "project/numbers.h"
 
 namespace quillet {
-
-namespace {
-
-std::string LowerEnding(const std::string& path) {
-    std::string tail = path.size() > 4 ? path.substr(path.size() - 4) : path;
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return tail;
-}
-
-} // namespace
 
 SaveOutcome frmMain::SaveDrawingAs() {
     FileDialogRequest request{SAVE_DIALOG_TITLE, strFileName, SAVE_FILTER, OFN_OVERWRITEPROMPT,

@@ -321,4 +321,14 @@ std::string FormatInteger(long long v) {
     return std::to_string(v);
 }
 
+std::string LowerEnding(const std::string& path) {
+    std::string tail = path.size() > 4 ? path.substr(path.size() - 4) : path;
+    for (char& c : tail) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return tail;
+}
+
 } // namespace quillet

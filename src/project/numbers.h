@@ -26,6 +26,10 @@ std::optional<double> ParseNumberChecked(std::string_view text, char decimalSepa
 // True only for an existing regular file (hidden ones included); never throws.
 bool FileExists(const std::string& path);
 
+// The last four characters of a path (all of it when shorter), lower-cased: how ".qlf" and
+// ".bmp" are recognised.
+std::string LowerEnding(const std::string& path);
+
 // Nearest integer, halves to the even neighbour (2.5 gives 2, 3.5 gives 4).
 double RoundHalfEven(double v);
 
