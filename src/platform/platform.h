@@ -35,8 +35,14 @@ class Platform {
   public:
     virtual ~Platform() = default;
 
+    // `detail` is shown on request below the text (the precise reason of a failure); empty
+    // for none.
     virtual MsgResult MsgBox(const std::string& text, const std::string& title, MsgIcon icon,
-                             MsgButtons buttons) = 0;
+                             MsgButtons buttons, const std::string& detail) = 0;
+    MsgResult MsgBox(const std::string& text, const std::string& title, MsgIcon icon,
+                     MsgButtons buttons) {
+        return MsgBox(text, title, icon, buttons, std::string());
+    }
     // Modal file dialogs; nothing when cancelled or when the dialog could not be shown.
     virtual std::optional<FileDialogAnswer> ShowSave(const FileDialogRequest& request) = 0;
     virtual std::optional<FileDialogAnswer> ShowOpen(const FileDialogRequest& request) = 0;
@@ -50,11 +56,12 @@ class Platform {
     virtual void FocusCornerBox() = 0;
     // Shows the canvas image on screen.
     virtual void RefreshCanvas() = 0;
-    // Long operations report progress; a display keeps itself painted meanwhile.
-    virtual void Progress(long long done, long long total) = 0;
+    // Long operations report progress; a display keeps itself painted meanwhile. Returns
+    // false once the user has asked to cancel the operation; done >= total ends the display.
+    virtual bool Progress(long long done, long long total) = 0;
 
-    // Writes the whole file or nothing: the old file stays until the new one is complete.
-    // Returns the system's reason on failure.
+    // Writes the whole file or nothing: the old file stays byte for byte unless the new one
+    // is complete on disk. Returns the reason, in words for the user, on failure.
     virtual std::optional<std::string> WriteFileAtomically(const std::string& path,
                                                            const std::string& bytes) = 0;
     // Writes the image as a 24-bit Windows bitmap, atomically as above.

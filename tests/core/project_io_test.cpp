@@ -367,7 +367,10 @@ TEST(SaveAs, FailedSavesKeepTheOldFileAndTheModifiedFlag) {
         Form f;
         f.Polygon(100, 100, 200, 100, 150, 150);
         if (path == old || path == dir.File("keep.bmp")) {
-            f.platform.failWrites = "No space left on device";
+            // A buffered writer learns of a full disk only when it flushes.
+            f.platform.failWrites = testing::WriteFault{path == old ? testing::WriteStage::Flush
+                                                                    : testing::WriteStage::Close,
+                                                        "No space left on device"};
         }
         SaveVia(f, path);
         ASSERT_EQ(f.platform.messages.size(), 1u) << path;

@@ -2,6 +2,7 @@
 // A platform whose dialogs answer from queues and which records every message shown.
 
 #include "app/main_window.h"
+#include "platform/file_write.h"
 #include "platform/platform.h"
 #include "platform/surface.h"
 
@@ -19,6 +20,16 @@ struct ShownMessage {
     std::string title;
     MsgIcon icon;
     MsgButtons buttons;
+    std::string detail;
+};
+
+// Where a scripted write fails. The late stages are the ones a buffered writer reports only
+// after every write call has succeeded.
+enum class WriteStage { Open, Write, Flush, Close, Rename };
+
+struct WriteFault {
+    WriteStage stage;
+    std::string reason;
 };
 
 class ScriptedPlatform : public Platform {
@@ -37,11 +48,14 @@ class ScriptedPlatform : public Platform {
     int refreshes = 0;
     long long progressCalls = 0;
     char decimalSeparator = ',';
-    std::optional<std::string> failWrites; // reason every write fails with
+    std::optional<WriteFault> failWrites;      // every write fails so
+    std::optional<long long> cancelProgressAt; // the user cancels once this much is done
+    long long lastProgress = -1;
 
+    using Platform::MsgBox;
     MsgResult MsgBox(const std::string& text, const std::string& title, MsgIcon icon,
-                     MsgButtons buttons) override {
-        messages.push_back({text, title, icon, buttons});
+                     MsgButtons buttons, const std::string& detail) override {
+        messages.push_back({text, title, icon, buttons, detail});
         if (buttons == MsgButtons::OK) {
             return MsgResult::OK;
         }
@@ -69,42 +83,44 @@ class ScriptedPlatform : public Platform {
     void ShowHelp() override { ++helpShown; }
     void FocusCornerBox() override { ++focusRequests; }
     void RefreshCanvas() override { ++refreshes; }
-    void Progress(long long, long long) override { ++progressCalls; }
+    bool Progress(long long done, long long total) override {
+        ++progressCalls;
+        lastProgress = done;
+        return !(cancelProgressAt && done >= *cancelProgressAt && done < total);
+    }
 
     std::optional<std::string> WriteFileAtomically(const std::string& path,
                                                    const std::string& bytes) override {
         if (failWrites) {
-            return failWrites;
+            return ScriptedFailure(path, bytes);
         }
-        namespace fs = std::filesystem;
-        const std::string temp = path + ".tmp-quillet";
-        {
-            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-            if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
-                std::error_code ec;
-                fs::remove(temp, ec);
-                return std::string("cannot write");
-            }
-        }
-        std::error_code ec;
-        fs::rename(temp, path, ec);
-        if (ec) {
-            fs::remove(temp, ec);
-            return ec.message();
-        }
-        return std::nullopt;
+        return WriteFileAtomicallyStd(path, bytes);
     }
     std::vector<std::string> exported;
     std::optional<std::string> ExportBitmap(const Surface&, const std::string& path) override {
-        if (failWrites) {
-            return failWrites;
+        if (!failWrites) {
+            exported.push_back(path);
         }
-        exported.push_back(path);
         return WriteFileAtomically(path, "BM");
     }
     char DecimalSeparator() const override { return decimalSeparator; }
 
   private:
+    // Goes as far as the fault lets a real writer go, into a file beside the target, and
+    // takes that file away again: the target is never touched.
+    std::optional<std::string> ScriptedFailure(const std::string& path, const std::string& bytes) {
+        if (failWrites->stage != WriteStage::Open) {
+            const std::string temp = path + ".scripted-partial";
+            const std::size_t kept =
+                failWrites->stage == WriteStage::Write ? bytes.size() / 2 : bytes.size();
+            std::ofstream(temp, std::ios::binary)
+                .write(bytes.data(), static_cast<std::streamsize>(kept));
+            std::error_code ec;
+            std::filesystem::remove(temp, ec);
+        }
+        return failWrites->reason;
+    }
+
     template <class T> static std::optional<T> Next(std::deque<std::optional<T>>& queue) {
         if (queue.empty()) {
             return std::nullopt;

@@ -138,7 +138,7 @@ TEST_F(Guard, NewAnsweredNoDropsTheDrawing) {
 }
 
 TEST_F(Guard, AFailedSaveStopsNewOpenAndClose) {
-    f.platform.failWrites = "Permission denied";
+    f.platform.failWrites = testing::WriteFault{testing::WriteStage::Open, "Permission denied"};
     Answer(MsgResult::Yes, dir.File("x.qlf"));
     f.form.mnuNew_Click();
     ExpectUnchanged();

@@ -33,8 +33,10 @@ class RecordingPlatform : public quillet::QtPlatform {
     int colourDialogs = 0;
     std::optional<std::uint32_t> colourAnswer;
 
+    using QtPlatform::MsgBox;
     quillet::MsgResult MsgBox(const std::string& text, const std::string& title,
-                              quillet::MsgIcon icon, quillet::MsgButtons buttons) override {
+                              quillet::MsgIcon icon, quillet::MsgButtons buttons,
+                              const std::string&) override {
         messages.push_back({text, title, icon, buttons});
         if (buttons == quillet::MsgButtons::OK) {
             return quillet::MsgResult::OK;

@@ -70,7 +70,7 @@ QWidget* QtPlatform::DialogParent() const {
 }
 
 MsgResult QtPlatform::MsgBox(const std::string& text, const std::string& title, MsgIcon icon,
-                             MsgButtons buttons) {
+                             MsgButtons buttons, const std::string& detail) {
     EndProgress();
     QMessageBox::Icon shownIcon = QMessageBox::Information;
     switch (icon) {
@@ -91,6 +91,9 @@ MsgResult QtPlatform::MsgBox(const std::string& text, const std::string& title, 
                     DialogParent());
     // Paths in messages are shown as they are, never as markup.
     box.setTextFormat(Qt::PlainText);
+    if (!detail.empty()) {
+        box.setDetailedText(MessageText(detail));
+    }
     if (yesNoCancel) {
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::Cancel);
@@ -169,10 +172,10 @@ void QtPlatform::RefreshCanvas() {
     view_.canvas()->update();
 }
 
-void QtPlatform::Progress(long long done, long long total) {
+bool QtPlatform::Progress(long long done, long long total) {
     if (done >= total) {
         EndProgress();
-        return;
+        return true;
     }
     constexpr int STEPS = 1000;
     if (!progress_) {
@@ -187,6 +190,7 @@ void QtPlatform::Progress(long long done, long long total) {
     progress_->setValue(static_cast<int>(done * STEPS / total));
     // Keep the windows painted, but let no input reach the form while it is busy.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return true;
 }
 
 void QtPlatform::EndProgress() {

@@ -27,8 +27,9 @@ class QtPlatform : public Platform {
     explicit QtPlatform(MainWindowView& view);
     ~QtPlatform() override;
 
+    using Platform::MsgBox;
     MsgResult MsgBox(const std::string& text, const std::string& title, MsgIcon icon,
-                     MsgButtons buttons) override;
+                     MsgButtons buttons, const std::string& detail) override;
     std::optional<FileDialogAnswer> ShowSave(const FileDialogRequest& request) override;
     std::optional<FileDialogAnswer> ShowOpen(const FileDialogRequest& request) override;
     std::optional<std::uint32_t> ShowColor(std::uint32_t initial,
@@ -37,7 +38,7 @@ class QtPlatform : public Platform {
 
     void FocusCornerBox() override;
     void RefreshCanvas() override;
-    void Progress(long long done, long long total) override;
+    bool Progress(long long done, long long total) override;
 
     std::optional<std::string> WriteFileAtomically(const std::string& path,
                                                    const std::string& bytes) override;
