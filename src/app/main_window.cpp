@@ -56,17 +56,10 @@ void frmMain::Form_Load() {
             static_cast<int>(RoundHalfEven(u3 * 255)));
 
     // A project named on the command line opens in place of the empty drawing.
+    // A file that cannot be opened leaves the empty drawing.
+    NewProject();
     if (FileExists(strCmdLine) && LowerEnding(strCmdLine) == ".qlf") {
-        intNumCorners = 3;
-        blnModified = false;
-        intPointCount = 0;
-        intClickPhase = 0;
-        blnMarkShown = false;
-        intUndoSteps = 0;
-        enabled.mnuUndo = false;
         LoadProject(strCmdLine);
-    } else {
-        NewProject();
     }
 }
 
@@ -82,7 +75,7 @@ void frmMain::NewProject() {
     // drag would otherwise draw it anew with the exclusive-or pen.
     blnRubberShown = false;
     blnModified = false;
-    intUndoSteps = 0;
+    KeepSteps(0);
     UpdateCommands(CommandEvent::NewProject);
     picMain.Cls();
     intFillCount = 0;
@@ -110,7 +103,8 @@ void frmMain::Form_Unload(int& Cancel) {
     if (!blnModified) {
         return;
     }
-    if (AskSaveChanges() == SaveOutcome::Stop) {
+    // A cancelled save dialog is a change of mind, not a permission to lose the drawing.
+    if (AskSaveChanges() != SaveOutcome::GoOn) {
         Cancel = 1;
     }
 }

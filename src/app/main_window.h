@@ -99,6 +99,14 @@ class frmMain : public DrawingState {
     void FillClick();
     void ConstructionClick();
     void ShowDrawingFull();
+    void RestoreCanvasBeforeConstruction();
+
+    // The hover marker as it stood when the canvas was kept at the first click.
+    struct Mark {
+        bool shown = false;
+        double x = 0;
+        double y = 0;
+    } markBeforeConstruction_;
     void Refresh() { platform.RefreshCanvas(); }
 };
 

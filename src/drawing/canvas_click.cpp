@@ -20,6 +20,11 @@ void frmMain::ConstructionClick() {
     intClickPhase = static_cast<std::int16_t>(v + 1);
 
     if (v == 0) {
+        // Kept until the polygon is built, so that a refused one leaves no trace on screen.
+        const int w = static_cast<int>(RoundPixel(picMain.ScaleWidth()));
+        const int h = static_cast<int>(RoundPixel(picMain.ScaleHeight()));
+        picTemp.BitBlt(picMain, w, h);
+        markBeforeConstruction_ = {blnMarkShown, dblMarkX, dblMarkY};
         dblX1 = dblMouseX;
         dblY1 = dblMouseY;
         DrawPoint(picMain, dblMouseX, dblMouseY, COLOR_CHOSEN);
@@ -38,6 +43,7 @@ void frmMain::ConstructionClick() {
         if (intUndoSteps >= MAX_ELEMENTS) {
             // No step record left for another polygon: end the construction.
             intClickPhase = 3;
+            RestoreCanvasBeforeConstruction();
             ShowDrawingFull();
             UpdateCommands(CommandEvent::PolygonCompleted);
             Refresh();
@@ -55,11 +61,7 @@ void frmMain::ConstructionClick() {
         DrawPoint(picMain, dblX1, dblY1, COLOR_CHOSEN);
         DrawPoint(picMain, dblX2, dblY2, COLOR_CHOSEN);
 
-        intUndoSteps = static_cast<std::int16_t>(intUndoSteps + 1);
-        arrStepLines.ReDimPreserve(intUndoSteps);
-        arrStepPoints.ReDimPreserve(intUndoSteps);
-        arrStepLines[intUndoSteps] = {};
-        arrStepPoints[intUndoSteps] = {};
+        OpenStep();
         if (intPointCount == 0) {
             intPointCount = 2;
             arrPoints.ReDim(2);
@@ -98,14 +100,23 @@ void frmMain::ConstructionClick() {
         blnModified = wasModified;
         // The step opened for this polygon stays empty; it is not kept as an undo level.
         if (arrStepLines[intUndoSteps].Count == 0 && arrStepPoints[intUndoSteps].Count == 0) {
-            intUndoSteps = static_cast<std::int16_t>(intUndoSteps - 1);
-            arrStepLines.ReDimPreserve(intUndoSteps);
-            arrStepPoints.ReDimPreserve(intUndoSteps);
+            KeepSteps(intUndoSteps - 1);
         }
+        RestoreCanvasBeforeConstruction();
         ShowDrawingFull();
     }
     UpdateCommands(CommandEvent::PolygonCompleted);
     Refresh();
+}
+
+void frmMain::RestoreCanvasBeforeConstruction() {
+    const int w = static_cast<int>(RoundPixel(picMain.ScaleWidth()));
+    const int h = static_cast<int>(RoundPixel(picMain.ScaleHeight()));
+    picMain.BitBlt(picTemp, w, h);
+    blnMarkShown = markBeforeConstruction_.shown;
+    dblMarkX = markBeforeConstruction_.x;
+    dblMarkY = markBeforeConstruction_.y;
+    blnRubberShown = false;
 }
 
 } // namespace quillet

@@ -9,15 +9,38 @@ void DrawingState::SwapChosenPoints() {
     std::swap(dblY1, dblY2);
 }
 
+void DrawingState::OpenStep() {
+    intUndoSteps = static_cast<std::int16_t>(intUndoSteps + 1);
+    arrStepLines.ReDimPreserve(intUndoSteps);
+    arrStepPoints.ReDimPreserve(intUndoSteps);
+    arrStepFills.ReDimPreserve(intUndoSteps);
+    arrStepLines[intUndoSteps] = {};
+    arrStepPoints[intUndoSteps] = {};
+    arrStepFills[intUndoSteps] = intFillCount;
+}
+
+void DrawingState::KeepSteps(int n) {
+    intUndoSteps = static_cast<std::int16_t>(n);
+    arrStepLines.ReDimPreserve(n);
+    arrStepPoints.ReDimPreserve(n);
+    arrStepFills.ReDimPreserve(n);
+}
+
+void DrawingState::KeepFills(int n) {
+    intFillCount = static_cast<std::int16_t>(n < 0 ? 0 : n);
+    arrFills.ReDimPreserve(intFillCount);
+    for (int k = arrStepFills.UBound(); k >= 1 && arrStepFills[k] > intFillCount; --k) {
+        arrStepFills[k] = intFillCount;
+    }
+}
+
 void DrawingState::CommitFillUndo() {
     if (intFillUndoCount == 0) {
         return;
     }
     int r = intFillUndoCount % (intFillUndoDepth + 1);
     if (r > 0) {
-        int n = intFillCount - r;
-        intFillCount = static_cast<std::int16_t>(n < 0 ? 0 : n);
-        arrFills.ReDimPreserve(intFillCount);
+        KeepFills(intFillCount - r);
     }
     intFillUndoDepth = 0;
     intFillUndoCount = 0;
@@ -54,7 +77,10 @@ void DrawingState::UpdateCommands(CommandEvent event) {
         break;
     case CommandEvent::FillModeOn:
         redraw(false);
-        if (intFillCount < 1) {
+        // Fill undo works from the snapshots, which a load seeds without any fill being made.
+        if (intFillUndoDepth > 0) {
+            e.mnuUndo = true;
+        } else if (intFillCount < 1) {
             e.mnuUndo = false;
         }
         break;

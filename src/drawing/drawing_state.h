@@ -116,6 +116,9 @@ struct DrawingState {
 
     List1<udtUndoStep> arrStepLines;
     List1<udtUndoStep> arrStepPoints;
+    // Fills recorded when each step was opened: later fills were painted on a picture that the
+    // step's undo takes away, so they go with it.
+    List1<std::int16_t> arrStepFills;
     std::int16_t intUndoSteps = 0;
     std::int16_t intUndoFloor = 0;
     std::int16_t intFillUndoDepth = 0;
@@ -125,7 +128,16 @@ struct DrawingState {
 
     CommandStates enabled;
 
+    bool operator==(const DrawingState&) const = default;
+
     void SwapChosenPoints();
+    // Opens step record intUndoSteps + 1, empty.
+    void OpenStep();
+    // Keeps step records 1..n only.
+    void KeepSteps(int n);
+    // Keeps fills 1..n only (n not above the count). Steps that were opened after more fills
+    // now count n, so that a fill made later is still known as made after them.
+    void KeepFills(int n);
     // Makes the fill undos made so far final: drops the fills the displayed picture lacks.
     void CommitFillUndo();
     // Applies the one rule table of the drawing commands' enabled state.

@@ -42,6 +42,11 @@ void frmMain::FloodFillAt(std::int32_t colour, double x, double y) {
 }
 
 void frmMain::FillClick() {
+    // Fill mode is locked while a polygon is built: its first point and side are on the canvas
+    // but not yet in the drawing.
+    if (intClickPhase == 1 || intClickPhase == 2) {
+        return;
+    }
     if (IsOnLine(dblMouseX, dblMouseY)) {
         platform.MsgBox(MSG_FILL_ON_LINE, TITLE_FILL_ERROR, MsgIcon::Exclamation, MsgButtons::OK);
         return;

@@ -6,6 +6,11 @@
 namespace quillet {
 
 void frmMain::mnuUndo_Click() {
+    // Undo is locked while a polygon is built: the open step record and the canvas kept at
+    // its first click belong to it.
+    if (intClickPhase == 1 || intClickPhase == 2) {
+        return;
+    }
     const int w = static_cast<int>(RoundPixel(picMain.ScaleWidth()));
     const int h = static_cast<int>(RoundPixel(picMain.ScaleHeight()));
     if (ctl.chkFill == 1) {
@@ -49,9 +54,15 @@ void frmMain::mnuUndo_Click() {
         intPointCount = static_cast<std::int16_t>(m);
         arrPoints.ReDimPreserve(m);
     }
-    intUndoSteps = static_cast<std::int16_t>(k - 1);
-    arrStepLines.ReDimPreserve(intUndoSteps);
-    arrStepPoints.ReDimPreserve(intUndoSteps);
+    // Fills made since the step was opened were painted on a picture that is now gone: kept,
+    // they would flood other areas when the file is loaded again. The snapshots show that
+    // picture too, so fill undo ends here.
+    CommitFillUndo();
+    if (arrStepFills[k] < intFillCount) {
+        KeepFills(arrStepFills[k]);
+    }
+    intFillUndoDepth = 0;
+    KeepSteps(k - 1);
     if (intPointCount == 0) {
         UpdateCommands(CommandEvent::UndoLeftNoPoints);
     }
@@ -59,6 +70,7 @@ void frmMain::mnuUndo_Click() {
         UpdateCommands(CommandEvent::UndoLeftNoStep);
     }
     picMain.Cls();
+    blnMarkShown = false;
     cmdAll_Click();
 }
 

@@ -25,6 +25,8 @@ bool RedrawAll(DrawingState& d, Surface& pic) {
     if (d.intClickPhase != 0 && d.intClickPhase != 3) {
         return false;
     }
+    // Every stored point is drawn over, or the canvas cleared: no marker is left to erase.
+    d.blnMarkShown = false;
     if (d.intLineCount < 1 || d.intPointCount < 1) {
         pic.Cls();
         return true; // the cleared image must reach the screen too
@@ -45,11 +47,12 @@ bool RedrawOnlyLines(DrawingState& d, Surface& pic) {
         return false;
     }
     d.CommitFillUndo();
-    d.intFillCount = 0;
+    d.KeepFills(0);
     // The snapshots hold fills that are no longer part of the drawing: an undo must not
     // bring them back on screen.
     d.intFillUndoDepth = 0;
     pic.Cls();
+    d.blnMarkShown = false;
     for (int i = 1; i <= d.intLineCount; ++i) {
         const udtLine& l = d.arrLines[i];
         DrawLine(pic, l.X1, l.Y1, l.X2, l.Y2, R2_BLACK, COLOR_LINE);
@@ -63,7 +66,8 @@ bool RedrawOnlyPoints(DrawingState& d, Surface& pic) {
     }
     d.CommitFillUndo();
     pic.Cls();
-    d.intFillCount = 0;
+    d.blnMarkShown = false;
+    d.KeepFills(0);
     d.intFillUndoDepth = 0;
     for (int i = 1; i <= d.intPointCount; ++i) {
         DrawPoint(pic, d.arrPoints[i].X, d.arrPoints[i].Y, COLOR_POINT);

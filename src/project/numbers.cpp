@@ -275,27 +275,61 @@ double RoundHalfEven(double v) {
     return r;
 }
 
-std::string FormatGeneralNumber(double v, char decimalSeparator) {
-    if (!std::isfinite(v) || v == 0) {
-        return "0";
-    }
-    // d.dddddddddddddde[+-]x: the 15 significant digits, correctly rounded, whatever the locale.
+namespace {
+
+// The significant digits of |v| rounded to `precision` of them, trailing zeros dropped, and
+// the decimal exponent of the first one.
+void SignificantDigits(double v, int precision, std::string& digits, int& exponent) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(v),
-                                      std::chars_format::scientific, 14);
+                                      std::chars_format::scientific, precision - 1);
     const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
     const std::size_t e = text.find('e');
-    std::string digits;
+    digits.clear();
     for (char c : text.substr(0, e)) {
         if (IsDigit(c)) {
             digits += c;
         }
     }
-    int exponent = 0;
+    exponent = 0;
     std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
                     exponent);
     while (digits.size() > 1 && digits.back() == '0') {
         digits.pop_back();
+    }
+}
+
+// The reader scales the fraction digits by a power of ten that must stay a normal double,
+// or the last digits are lost and the value drifts with every save.
+constexpr int MOST_FRACTION_DIGITS = 307;
+
+} // namespace
+
+std::string FormatGeneralNumber(double v, char decimalSeparator) {
+    if (!std::isfinite(v) || v == 0) {
+        return "0";
+    }
+    // 15 significant digits, correctly rounded, whatever the locale; then two corrections so
+    // that the text reads back as (nearly) v and never as 0.
+    std::string digits;
+    int exponent = 0;
+    SignificantDigits(v, 15, digits, exponent);
+    if (exponent > LARGEST_POWER ||
+        (exponent == LARGEST_POWER && std::string_view(digits) > "179769313486231")) {
+        // Rounded up past the largest double: the reader would overflow. Round down instead.
+        digits = "179769313486231";
+        exponent = LARGEST_POWER;
+    }
+    if (exponent < 0 && -exponent - 1 + static_cast<int>(digits.size()) > MOST_FRACTION_DIGITS) {
+        // More fraction digits than the reader keeps exactly: keep fewer significant ones.
+        const int precision = MOST_FRACTION_DIGITS + exponent + 1;
+        if (precision < 1) {
+            return "0";
+        }
+        SignificantDigits(v, precision, digits, exponent);
+        if (-exponent - 1 + static_cast<int>(digits.size()) > MOST_FRACTION_DIGITS) {
+            return "0";
+        }
     }
 
     std::string out = v < 0 ? "-" : "";

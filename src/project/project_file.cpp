@@ -24,28 +24,6 @@ ProjectData CollectProject(const DrawingState& d) {
     return data;
 }
 
-std::optional<std::string> ReadFilePrefix(const std::string& path, std::size_t limit) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string bytes;
-    std::string chunk(1u << 16, '\0');
-    while (bytes.size() < limit) {
-        in.read(chunk.data(),
-                static_cast<std::streamsize>(std::min(chunk.size(), limit - bytes.size())));
-        const std::streamsize got = in.gcount();
-        if (got <= 0) {
-            break;
-        }
-        bytes.append(chunk.data(), static_cast<std::size_t>(got));
-    }
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
 bool frmMain::SaveProject(const std::string& path) {
     const std::string bytes = WriteProject(CollectProject(*this), platform.DecimalSeparator());
     if (std::optional<std::string> reason = platform.WriteFileAtomically(path, bytes)) {
@@ -63,20 +41,29 @@ void frmMain::LoadProject(const std::string& path) {
                         MsgButtons::OK);
         return;
     }
-    blnModified = false;
-    NewProject();
-
-    std::optional<std::string> bytes = ReadFilePrefix(path, PROJECT_READ_LIMIT);
-    std::variant<ProjectData, ProjectError> parsed =
-        bytes ? ParseProject(*bytes, platform.DecimalSeparator())
-              : std::variant<ProjectData, ProjectError>(ProjectError{0, "a readable file"});
-    if (std::holds_alternative<ProjectError>(parsed)) {
-        platform.MsgBox("Failed to open '" + path + "'", TITLE_QUILLET, MsgIcon::Stop,
-                        MsgButtons::OK);
-        NewProject();
+    // The whole file is read before the drawing is touched: a file that cannot be opened,
+    // or a read the user cancels, loses nothing.
+    std::variant<ProjectData, ProjectError> parsed = ParseProjectFile(
+        path, platform.DecimalSeparator(), [this](long long done, long long total) {
+            // Never reported as complete: the replay of the fills follows.
+            return platform.Progress(done, total + 1);
+        });
+    if (const auto* error = std::get_if<ProjectError>(&parsed)) {
+        platform.Progress(1, 1);
+        if (!error->cancelled) {
+            platform.MsgBox("Failed to open '" + path + "'", TITLE_QUILLET, MsgIcon::Stop,
+                            MsgButtons::OK, error->Describe());
+        }
         return;
     }
     const ProjectData& data = std::get<ProjectData>(parsed);
+    // Kept until the fills are replayed, for a Cancel in the middle of a long replay.
+    const DrawingState before = *this;
+    const Surface mainBefore = picMain, undo1Before = picUndo1, undo2Before = picUndo2;
+    const int fillModeBefore = ctl.chkFill;
+
+    blnModified = false;
+    NewProject();
     intPointCount = static_cast<std::int16_t>(data.points.size());
     arrPoints.ReDim(intPointCount);
     for (int i = 1; i <= intPointCount; ++i) {
@@ -95,10 +82,9 @@ void frmMain::LoadProject(const std::string& path) {
 
     strFileName = path;
     picMain.Cls();
+    blnMarkShown = false;
     blnModified = false;
-    intUndoSteps = 1;
-    arrStepLines.ReDim(1);
-    arrStepPoints.ReDim(1);
+    OpenStep();
     intUndoFloor = intLineCount;
     for (int i = 1; i <= intLineCount; ++i) {
         const udtLine l = arrLines[i];
@@ -109,9 +95,12 @@ void frmMain::LoadProject(const std::string& path) {
     const int w = static_cast<int>(RoundPixel(picMain.ScaleWidth()));
     const int h = static_cast<int>(RoundPixel(picMain.ScaleHeight()));
     const int n = intFillCount;
-    auto replay = [this, n](int i) {
-        FloodFillAt(arrFills[i].Color, arrFills[i].X, arrFills[i].Y);
-        platform.Progress(i, n);
+    bool cancelled = false;
+    auto replay = [this, n, &cancelled](int i) {
+        if (!cancelled) {
+            FloodFillAt(arrFills[i].Color, arrFills[i].X, arrFills[i].Y);
+            cancelled = !platform.Progress(i, n);
+        }
     };
     if (n > 1) {
         picMain.DrawMode = R2_COPYPEN;
@@ -126,8 +115,19 @@ void frmMain::LoadProject(const std::string& path) {
         picUndo1.BitBlt(picMain, w, h);
         replay(1);
     }
+    if (cancelled) {
+        platform.Progress(1, 1);
+        static_cast<DrawingState&>(*this) = before;
+        picMain = mainBefore;
+        picUndo1 = undo1Before;
+        picUndo2 = undo2Before;
+        ctl.chkFill = fillModeBefore;
+        Refresh();
+        return;
+    }
     intFillUndoDepth = static_cast<std::int16_t>(n > 1 ? 2 : n);
 
+    platform.Progress(1, 1);
     Refresh();
     UpdateCommands(CommandEvent::LoadSucceeded);
 }

@@ -2,10 +2,16 @@
 
 #include "project/numbers.h"
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quillet {
 
@@ -46,41 +52,141 @@ std::optional<std::pair<std::string_view, std::string_view>> SplitInTwo(std::str
     return std::pair{text.substr(0, at), text.substr(at + sep.size())};
 }
 
-class LineReader {
+enum class LineStatus { Line, End, TooLong, Unreadable, Cancelled };
+
+// Lines end at CR LF or a lone CR. A source looks no further than one byte past the longest
+// allowed line, so a file without line ends fails as soon as that much is read.
+class LineSource {
   public:
-    enum class Status { Line, End, TooLong };
+    virtual ~LineSource() = default;
+    // The line stays valid until the next call.
+    virtual LineStatus Next(std::string_view& line) = 0;
+    // Why the source could not be read, when it could not.
+    std::string failure;
+};
 
-    explicit LineReader(std::string_view bytes) : rest_(bytes) {}
+class MemoryLines final : public LineSource {
+  public:
+    explicit MemoryLines(std::string_view bytes) : rest_(bytes) {}
 
-    // Looks no further than one byte past the longest allowed line.
-    Status Next(std::string_view& line) {
-        ++number_;
+    LineStatus Next(std::string_view& line) override {
         if (rest_.empty()) {
-            return Status::End;
+            return LineStatus::End;
         }
         const std::size_t cr = rest_.substr(0, MAX_PROJECT_LINE_BYTES + 1).find('\r');
         if (cr == std::string_view::npos) {
             if (rest_.size() > MAX_PROJECT_LINE_BYTES) {
-                return Status::TooLong;
+                return LineStatus::TooLong;
             }
             line = rest_;
             rest_ = {};
-            return Status::Line;
+            return LineStatus::Line;
         }
         line = rest_.substr(0, cr);
         rest_.remove_prefix(cr + 1);
         if (!rest_.empty() && rest_.front() == '\n') {
             rest_.remove_prefix(1);
         }
-        return Status::Line;
+        return LineStatus::Line;
     }
-
-    int Number() const { return number_; }
 
   private:
     std::string_view rest_;
-    int number_ = 0;
 };
+
+class FileLines final : public LineSource {
+  public:
+    FileLines(int fd, long long size, const ReadProgress& progress)
+        : fd_(fd), size_(size), progress_(progress) {}
+
+    LineStatus Next(std::string_view& line) override {
+        for (;;) {
+            const std::size_t available = buffer_.size() - start_;
+            const char* at = buffer_.data() + start_;
+            const auto* cr = static_cast<const char*>(
+                std::memchr(at, '\r', std::min(available, MAX_PROJECT_LINE_BYTES + 1)));
+            // A CR at the very end may still be followed by its LF.
+            if (cr != nullptr && (cr + 1 < at + available || end_)) {
+                const auto length = static_cast<std::size_t>(cr - at);
+                line = std::string_view(at, length);
+                start_ += length + 1;
+                if (start_ < buffer_.size() && buffer_[start_] == '\n') {
+                    ++start_;
+                }
+                return LineStatus::Line;
+            }
+            if (cr == nullptr && available > MAX_PROJECT_LINE_BYTES) {
+                return LineStatus::TooLong;
+            }
+            if (end_) {
+                if (available == 0) {
+                    return LineStatus::End;
+                }
+                line = std::string_view(at, available);
+                start_ = buffer_.size();
+                return LineStatus::Line;
+            }
+            if (const std::optional<LineStatus> stop = Fill()) {
+                return *stop;
+            }
+        }
+    }
+
+  private:
+    static constexpr std::size_t CHUNK = 1u << 16;
+
+    // Reads the next chunk behind what is left of the current line.
+    std::optional<LineStatus> Fill() {
+        buffer_.erase(0, start_);
+        start_ = 0;
+        const std::size_t kept = buffer_.size();
+        buffer_.resize(kept + CHUNK);
+        ssize_t got = 0;
+        do {
+            got = ::read(fd_, buffer_.data() + kept, CHUNK);
+        } while (got < 0 && errno == EINTR);
+        if (got < 0) {
+            failure = std::strerror(errno);
+            buffer_.resize(kept);
+            return LineStatus::Unreadable;
+        }
+        buffer_.resize(kept + static_cast<std::size_t>(got));
+        end_ = got == 0;
+        read_ += got;
+        if (progress_ && !progress_(read_, size_)) {
+            return LineStatus::Cancelled;
+        }
+        return std::nullopt;
+    }
+
+    int fd_;
+    long long size_;
+    const ReadProgress& progress_;
+    std::string buffer_;
+    std::size_t start_ = 0;
+    long long read_ = 0;
+    bool end_ = false;
+};
+
+// A line as the user can read it in a message: short, and with control and other non-ASCII
+// bytes spelled out.
+std::string Printable(std::string_view line) {
+    constexpr std::size_t SHOWN = 60;
+    std::string text = "\"";
+    for (char c : line.substr(0, SHOWN)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F) {
+            constexpr const char* HEX = "0123456789ABCDEF";
+            text += "\\x";
+            text += HEX[byte >> 4];
+            text += HEX[byte & 0xF];
+        } else {
+            text += c;
+        }
+    }
+    text += line.size() > SHOWN ? "\"..." : "\"";
+    return text;
+}
 
 // What a line must be, spelled out only when it is not: "point 3 of 5: X;Y".
 struct Expectation {
@@ -105,8 +211,8 @@ constexpr Expectation EMPTY_LINE{"an empty line"};
 
 class Parser {
   public:
-    Parser(std::string_view bytes, char decimalSeparator)
-        : reader_(bytes), decimal_(decimalSeparator) {}
+    Parser(LineSource& source, char decimalSeparator)
+        : source_(source), decimal_(decimalSeparator) {}
 
     std::variant<ProjectData, ProjectError> Run() {
         if (!Exact(RULE, {"the rule line"}) || !Exact(TITLE_LINE, {"the title line"}) ||
@@ -173,24 +279,32 @@ class Parser {
     }
 
   private:
-    bool Fail(const Expectation& expected, std::string_view note = {}) {
-        error_ = {reader_.Number(), expected.Describe() + std::string(note)};
+    bool Fail(const Expectation& expected, std::string found, std::string_view note = {}) {
+        error_ = {number_, expected.Describe() + std::string(note), std::move(found)};
         return false;
     }
 
     // Reads the next line and hands it to the check; a missing, overlong or failed line fails.
     template <class Check> bool Expect(const Expectation& expected, Check check) {
+        ++number_;
         std::string_view line;
-        switch (reader_.Next(line)) {
-        case LineReader::Status::Line:
-            return check(line) || Fail(expected);
-        case LineReader::Status::End:
-            return Fail(expected);
-        case LineReader::Status::TooLong:
-            return Fail(expected, " (a line of at most " + std::to_string(MAX_PROJECT_LINE_BYTES) +
-                                      " bytes)");
+        switch (source_.Next(line)) {
+        case LineStatus::Line:
+            return check(line) || Fail(expected, Printable(line));
+        case LineStatus::End:
+            return Fail(expected, "the end of the file");
+        case LineStatus::TooLong:
+            return Fail(expected, "a longer line",
+                        " (a line of at most " + std::to_string(MAX_PROJECT_LINE_BYTES) +
+                            " bytes)");
+        case LineStatus::Unreadable:
+            return Fail(expected, "a read error: " + source_.failure);
+        case LineStatus::Cancelled:
+            Fail(expected, {});
+            error_.cancelled = true;
+            return false;
         }
-        return Fail(expected);
+        return false;
     }
 
     bool Exact(std::string_view text, const Expectation& expected) {
@@ -290,10 +404,11 @@ class Parser {
         return true;
     }
 
-    LineReader reader_;
+    LineSource& source_;
+    int number_ = 0;
     char decimal_;
     ProjectData data_;
-    ProjectError error_{0, ""};
+    ProjectError error_{};
 };
 
 void AppendLine(std::string& out, std::string_view text) {
@@ -303,9 +418,37 @@ void AppendLine(std::string& out, std::string_view text) {
 
 } // namespace
 
+std::string ProjectError::Describe() const {
+    if (cancelled) {
+        return "The reading was cancelled.";
+    }
+    if (line == 0) {
+        return "The file cannot be read: " + found + ".";
+    }
+    return "Line " + std::to_string(line) + ": expected " + expected + ", found " + found + ".";
+}
+
 std::variant<ProjectData, ProjectError> ParseProject(std::string_view bytes,
                                                      char decimalSeparator) {
-    return Parser(bytes, decimalSeparator).Run();
+    MemoryLines source(bytes);
+    return Parser(source, decimalSeparator).Run();
+}
+
+std::variant<ProjectData, ProjectError>
+ParseProjectFile(const std::string& path, char decimalSeparator, const ReadProgress& progress) {
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return ProjectError{0, "a readable file", std::strerror(errno)};
+    }
+    struct stat info {};
+    const long long size = ::fstat(fd, &info) == 0 ? static_cast<long long>(info.st_size) : 0;
+    FileLines source(fd, size, progress);
+    std::variant<ProjectData, ProjectError> result = Parser(source, decimalSeparator).Run();
+    ::close(fd);
+    return result;
 }
 
 std::string WriteProject(const ProjectData& data, char decimalSeparator) {

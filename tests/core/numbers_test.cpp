@@ -231,10 +231,50 @@ TEST(FormatGeneralNumberTest, NoExponentForTinyOrHugeMagnitudes) {
     EXPECT_EQ(FormatGeneralNumber(-1.4210854715202E-14, '.'), "-0.000000000000014210854715202");
     EXPECT_EQ(FormatGeneralNumber(1e20, ','), "100000000000000000000");
     EXPECT_EQ(FormatGeneralNumber(1e-5, '.'), "0.00001");
-    const std::string tiniest = FormatGeneralNumber(std::numeric_limits<double>::denorm_min(), ',');
-    EXPECT_EQ(tiniest, "0," + std::string(323, '0') + "494065645841247");
-    const std::string largest = FormatGeneralNumber(std::numeric_limits<double>::max(), '.');
-    EXPECT_EQ(largest, "179769313486232" + std::string(294, '0'));
+    // Past the reader's reach the digits are cut to what it reads back: rounded down below
+    // the largest double, and at most 307 fraction digits.
+    EXPECT_EQ(FormatGeneralNumber(std::numeric_limits<double>::max(), '.'),
+              "179769313486231" + std::string(294, '0'));
+    EXPECT_EQ(FormatGeneralNumber(1.23456789012345e-296, '.'),
+              "0." + std::string(295, '0') + "123456789012");
+    EXPECT_EQ(FormatGeneralNumber(std::numeric_limits<double>::denorm_min(), ','), "0");
+}
+
+// Whatever the reader can load, a save writes so that it loads again as (nearly) the same
+// value, and from then on exactly the same.
+TEST(FormatGeneralNumberTest, EveryValueSurvivesSaveAndReload) {
+    std::mt19937_64 rng(7);
+    std::vector<double> values{std::numeric_limits<double>::max(),
+                               std::numeric_limits<double>::min(),
+                               std::numeric_limits<double>::denorm_min(),
+                               1.7976931348623157e308,
+                               9.99999999999999999e307,
+                               1e-294,
+                               1.23456789012345e-296,
+                               1e-309,
+                               13.397459621556138,
+                               0.1};
+    std::uniform_int_distribution<int> exponent(-330, 308);
+    std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+    for (int i = 0; i < 20000; ++i) {
+        values.push_back(mantissa(rng) * std::pow(10.0, exponent(rng)));
+    }
+    for (double magnitude : values) {
+        for (double v : {magnitude, -magnitude}) {
+            if (!std::isfinite(v)) {
+                continue;
+            }
+            for (char sep : {',', '.'}) {
+                const std::string text = FormatGeneralNumber(v, sep);
+                const std::optional<double> back = ParseNumberChecked(text, sep);
+                ASSERT_TRUE(back.has_value()) << v << " as " << text;
+                ASSERT_TRUE(std::fabs(*back - v) <= 1e-13 * std::fabs(v) ||
+                            std::fabs(*back - v) <= 1e-294)
+                    << v << " came back as " << *back;
+                ASSERT_EQ(FormatGeneralNumber(*back, sep), text) << v;
+            }
+        }
+    }
 }
 
 TEST(FormatGeneralNumberTest, ZeroAndNonFiniteValuesAreZero) {

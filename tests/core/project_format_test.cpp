@@ -276,12 +276,14 @@ TEST(ParseProjectTest, ErrorsSayWhatWasExpected) {
     auto result = ParseProject(
         Join(std::vector<std::string>(kExampleLines.begin(), kExampleLines.begin() + 12)), ',');
     ASSERT_TRUE(std::holds_alternative<ProjectError>(result));
-    EXPECT_EQ(std::get<ProjectError>(result), (ProjectError{13, "line 2 of 3: (X1;Y1)---(X2;Y2)"}));
+    EXPECT_EQ(std::get<ProjectError>(result),
+              (ProjectError{13, "line 2 of 3: (X1;Y1)---(X2;Y2)", "the end of the file"}));
 
     result = ParseProject(ExampleWith(21, {"x"}), ',');
     ASSERT_TRUE(std::holds_alternative<ProjectError>(result));
-    EXPECT_EQ(std::get<ProjectError>(result).expected,
-              "trailer line 1: Dit bestand is gegenereerd door Tavenor Quillet.");
+    EXPECT_EQ(std::get<ProjectError>(result).Describe(),
+              "Line 21: expected trailer line 1: Dit bestand is gegenereerd door Tavenor "
+              "Quillet., found \"x\".");
 }
 
 TEST(ParseProjectTest, OverlongLinesFailAtTheirLine) {

@@ -64,20 +64,6 @@ std::string SaveVia(Form& f, const std::string& path, int filterIndex = 2) {
     return TempDir::Read(path);
 }
 
-void ExpectEmptyDrawing(const frmMain& form) {
-    EXPECT_EQ(form.intPointCount, 0);
-    EXPECT_EQ(form.intFillCount, 0);
-    EXPECT_EQ(form.intUndoSteps, 0);
-    EXPECT_EQ(form.strFileName, "");
-    EXPECT_FALSE(form.blnModified);
-    EXPECT_FALSE(form.enabled.cmdAll);
-    EXPECT_FALSE(form.enabled.mnuSaveAs);
-    EXPECT_FALSE(form.enabled.chkFill);
-    for (Colour c : form.picMain.Pixels()) {
-        ASSERT_EQ(c, WHITE);
-    }
-}
-
 TEST(ProjectSave, WorkedExampleByteForByte) {
     TempDir dir;
     for (char sep : {',', '.'}) {
@@ -229,7 +215,7 @@ TEST(ProjectLoad, MissingFileChangesNothing) {
     EXPECT_EQ(f.form.picMain.Pixels(), pixels);
 }
 
-TEST(ProjectLoad, MalformedFilesLeaveAnEmptyDrawing) {
+TEST(ProjectLoad, MalformedFilesLeaveTheDrawingAsItWas) {
     TempDir dir;
     auto replace = [](std::string s, const std::string& from, const std::string& to) {
         s.replace(s.find(from), from.size(), to);
@@ -258,16 +244,31 @@ TEST(ProjectLoad, MalformedFilesLeaveAnEmptyDrawing) {
         "",
         std::string(200000, 'x'),
     };
+    // A loaded drawing with fills that can be undone, then changed: all of it must stay.
+    Form f;
+    f.form.LoadProject(dir.Write("good.qlf", example));
+    f.Polygon(100, 100, 200, 100, 150, 150);
+    f.form.SetFillValue(1);
+    f.form.picSelColor_Click(9);
+    f.form.picMain_MouseMove(0, 0, 150.0f, 150.0f);
+    f.form.picMain_Click();
+    f.form.mnuUndo_Click();
+    const DrawingState before = f.form;
+    const std::vector<Colour> pixels = f.form.picMain.Pixels();
+    const std::vector<Colour> undo1 = f.form.picUndo1.Pixels();
     for (std::size_t i = 0; i < bad.size(); ++i) {
-        Form f;
-        f.Polygon(100, 100, 200, 100, 150, 150);
+        f.platform.messages.clear();
         const std::string path = dir.Write("bad" + std::to_string(i) + ".qlf", bad[i]);
         f.form.LoadProject(path);
         ASSERT_EQ(f.platform.messages.size(), 1u) << i;
         EXPECT_EQ(f.platform.messages[0].text, "Failed to open '" + path + "'") << i;
         EXPECT_EQ(f.platform.messages[0].title, "Quillet");
         EXPECT_EQ(f.platform.messages[0].icon, MsgIcon::Stop);
-        ExpectEmptyDrawing(f.form);
+        EXPECT_EQ(f.platform.messages[0].detail.rfind("Line ", 0), 0u)
+            << i << ": " << f.platform.messages[0].detail;
+        EXPECT_TRUE(static_cast<const DrawingState&>(f.form) == before) << i;
+        EXPECT_EQ(f.form.picMain.Pixels(), pixels) << i;
+        EXPECT_EQ(f.form.picUndo1.Pixels(), undo1) << i;
     }
 }
 
