@@ -9,6 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,9 +49,9 @@ class ScriptedPlatform : public Platform {
     int refreshes = 0;
     long long progressCalls = 0;
     char decimalSeparator = ',';
-    std::optional<WriteFault> failWrites;      // every write fails so
-    std::optional<long long> cancelProgressAt; // the user cancels once this much is done
-    long long lastProgress = -1;
+    std::optional<WriteFault> failWrites; // every write fails so
+    // The user's Cancel: asked at every report of progress.
+    std::function<bool(long long done, long long total)> cancelProgress;
 
     using Platform::MsgBox;
     MsgResult MsgBox(const std::string& text, const std::string& title, MsgIcon icon,
@@ -85,8 +86,7 @@ class ScriptedPlatform : public Platform {
     void RefreshCanvas() override { ++refreshes; }
     bool Progress(long long done, long long total) override {
         ++progressCalls;
-        lastProgress = done;
-        return !(cancelProgressAt && done >= *cancelProgressAt && done < total);
+        return !(cancelProgress && done < total && cancelProgress(done, total));
     }
 
     std::optional<std::string> WriteFileAtomically(const std::string& path,
