@@ -1,13 +1,19 @@
 #include "project/project_format.h"
 
 #include "project/numbers.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdint>
+#include <fcntl.h>
 #include <limits>
 #include <random>
 #include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <variant>
 #include <vector>
 
@@ -371,6 +377,108 @@ TEST(ParseProjectTest, NumbersReadByValueWhereTheDigitRuleWouldMisreadThem) {
     // A coordinate too large for a double reads as 0 rather than failing the file.
     const ProjectData big = MustParse(ExampleWith(6, {"1E400;100"}), '.');
     EXPECT_EQ(big.points[0].X, 0.0);
+}
+
+} // namespace
+} // namespace quillet
+
+namespace quillet {
+namespace {
+
+using testing::TempDir;
+
+// A file of `count` point lines of `width` characters before line `count + 1`, whose length
+// puts its line end at `crAt` bytes from the start of the file.
+std::string FileWithLineEndAt(std::size_t crAt, int count, std::size_t width) {
+    std::vector<std::string> lines(kExampleLines.begin(), kExampleLines.begin() + 4);
+    lines.push_back("<Punten num=" + std::to_string(count + 1) + ">");
+    const std::string point = "1;" + std::string(width - 3, '0') + "7";
+    std::size_t used = Join(lines).size();
+    for (int i = 0; i < count; ++i) {
+        lines.push_back(point);
+        used += width + 2;
+    }
+    lines.push_back("2;" + std::string(crAt - used - 2, '5'));
+    lines.insert(lines.end(), kExampleLines.begin() + 8, kExampleLines.end());
+    return Join(lines);
+}
+
+// Reading from a file must give exactly what reading from memory gives, wherever a line end
+// falls against the reader's chunks, for whole, cut and damaged files and lone-CR line ends.
+TEST(ParseProjectFileTest, SameAsFromMemory) {
+    TempDir dir;
+    std::vector<std::string> texts;
+    for (auto [chunkEnd, count] : {std::pair{65536, 300}, {131072, 620}}) {
+        for (std::size_t back = 0; back <= 2; ++back) {
+            texts.push_back(FileWithLineEndAt(chunkEnd - 1 - back, count, 200));
+        }
+    }
+    // A line near the longest allowed length across a chunk end, and one too long.
+    texts.push_back(FileWithLineEndAt(131071, 330, 200));
+    texts.push_back(FileWithLineEndAt(131071, 320, 200));
+    std::mt19937_64 rng(3);
+    const std::string base = texts[0];
+    for (int i = 0; i < 40; ++i) {
+        std::uniform_int_distribution<std::size_t> at(0, base.size() - 1);
+        texts.push_back(base.substr(0, at(rng)));
+        std::string damaged = base;
+        damaged[at(rng)] = "\r\n;x"[i % 4];
+        texts.push_back(damaged);
+    }
+    std::string loneCr = base;
+    for (std::size_t p; (p = loneCr.find("\r\n")) != std::string::npos;) {
+        loneCr.erase(p + 1, 1);
+    }
+    texts.push_back(loneCr);
+
+    int valid = 0;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::string path = dir.Write("t.qlf", texts[i]);
+        for (char sep : kSeparators) {
+            const auto fromMemory = ParseProject(texts[i], sep);
+            ASSERT_EQ(ParseProjectFile(path, sep), fromMemory) << i << " under " << sep;
+            valid += std::holds_alternative<ProjectData>(fromMemory) ? 1 : 0;
+        }
+    }
+    EXPECT_GE(valid, 2 * 8); // whole files, not only failures, were compared
+}
+
+// The reader stops at the first fault and after the trailer, however much more there is.
+TEST(ParseProjectFileTest, ReadsNoFurtherThanItMust) {
+    const auto endless = ParseProjectFile("/dev/zero", ',');
+    ASSERT_TRUE(std::holds_alternative<ProjectError>(endless));
+    EXPECT_EQ(std::get<ProjectError>(endless).line, 1);
+
+    // A valid file followed by a stream that never ends: the writer learns how much was read.
+    TempDir dir;
+    const std::string fifo = dir.File("pipe.qlf");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::signal(SIGPIPE, SIG_IGN);
+    long long accepted = 0;
+    std::thread writer([&] {
+        const int fd = ::open(fifo.c_str(), O_WRONLY);
+        std::string bytes = Join(kExampleLines);
+        const std::string more(1 << 16, 'x');
+        for (int i = 0; i < 1024; ++i) { // 64 MiB, if the reader never stopped
+            const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+            if (n <= 0) {
+                break;
+            }
+            accepted += n;
+            bytes = more;
+        }
+        ::close(fd);
+    });
+    const auto result = ParseProjectFile(fifo, ',');
+    writer.join();
+    EXPECT_TRUE(std::holds_alternative<ProjectData>(result));
+    EXPECT_LT(accepted, 1 << 20);
+
+    const auto missing = ParseProjectFile(dir.File("none.qlf"), ',');
+    ASSERT_TRUE(std::holds_alternative<ProjectError>(missing));
+    EXPECT_EQ(std::get<ProjectError>(missing).line, 0);
+    EXPECT_EQ(std::get<ProjectError>(missing).Describe(),
+              "The file cannot be read: No such file or directory.");
 }
 
 } // namespace
