@@ -2,7 +2,7 @@
 # Installs the Debian packages Quillet needs to build, run and test, when any is missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev
-          xvfb xauth xdotool imagemagick x11-apps x11-utils)
+          xvfb xauth xdotool imagemagick x11-apps x11-utils clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Quillet with warnings as errors and runs every test; then the core tests once more
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer; then, with clang, the fuzz targets:
+# their seed corpora replayed and a minute of fuzzing each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -12,3 +13,12 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLET_WERROR=ON \
   -DQUILLET_BUILD_QT=OFF -DQUILLET_BUILD_BENCH=OFF -DQUILLET_SANITIZE=address,undefined >/dev/null
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+if command -v clang++ >/dev/null; then
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQUILLET_WERROR=ON -DQUILLET_BUILD_QT=OFF -DQUILLET_BUILD_BENCH=OFF -DQUILLET_FUZZ=ON >/dev/null
+  cmake --build build-fuzz -j "$jobs" --target project_fuzz load_fuzz
+  bash fuzz/run.sh build-fuzz 60
+else
+  echo "clang++ is missing: the fuzz targets are not built" >&2
+fi
