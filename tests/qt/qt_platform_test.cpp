@@ -9,9 +9,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include <functional>
@@ -27,6 +29,15 @@ template <class Dialog> void WhenShown(std::function<void(Dialog*)> act) {
         QVERIFY(dialog != nullptr);
         act(dialog);
     });
+}
+
+QProgressDialog* ProgressDialog() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<QProgressDialog*>(window)) {
+            return dialog;
+        }
+    }
+    return nullptr;
 }
 
 QByteArray Read(const QString& path) {
@@ -174,6 +185,43 @@ class QtPlatformTest : public QObject {
         QTimer::singleShot(20, &idle, &QEventLoop::quit);
         idle.exec();
         QCOMPARE(progressShown(), 0);
+    }
+
+    void progressCanBeCancelledOnceItShows() {
+        // The dialog shows once the operation has run, or looks set to run, for half a second;
+        // each step sleeps, so it shows within 50 steps.
+        constexpr long long TOTAL = 1'000'000;
+        long long done = 0;
+        while (ProgressDialog() == nullptr || !ProgressDialog()->isVisible()) {
+            QVERIFY2(done < TOTAL / 2, "the progress dialog never showed");
+            done += 1000;
+            QVERIFY(platform.Progress(done, TOTAL));
+            QThread::msleep(10);
+        }
+        QProgressDialog* dialog = ProgressDialog();
+        QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+        auto* cancel = dialog->findChild<QPushButton*>();
+        QVERIFY(cancel != nullptr && cancel->isVisible());
+        QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(!platform.Progress(done + 1000, TOTAL));
+        QVERIFY(ProgressDialog() == nullptr);
+        // The operation stays cancelled, without a dialog, to its end.
+        QVERIFY(!platform.Progress(done + 2000, TOTAL));
+        QVERIFY(ProgressDialog() == nullptr);
+        QVERIFY(!platform.Progress(TOTAL, TOTAL));
+
+        QVERIFY(platform.Progress(1, 10));
+        QVERIFY(ProgressDialog() != nullptr);
+        ProgressDialog()->cancel();
+        QVERIFY(!platform.Progress(2, 10));
+        // A cancelled operation that never reports its end is over once the program is idle.
+        QEventLoop idle;
+        QTimer::singleShot(20, &idle, &QEventLoop::quit);
+        idle.exec();
+        QVERIFY(platform.Progress(1, 10));
+        QVERIFY(platform.Progress(10, 10));
+        QVERIFY(ProgressDialog() == nullptr);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_platform.h"
 
+#include "platform/file_write.h"
 #include "platform/qt/canvas_widget.h"
 #include "platform/qt/colour_box.h"
 #include "platform/qt/corner_box.h"
@@ -8,16 +9,20 @@
 #include "platform/surface.h"
 
 #include <QAbstractEventDispatcher>
+#include <QBuffer>
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QLocale>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QSaveFile>
+
+#include <cerrno>
 
 namespace quillet {
 
@@ -28,6 +33,11 @@ QString FromPath(const std::string& path) {
 }
 std::string ToPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
+}
+
+// Why a write failed, for the user: the system's error when one was seen, else Qt's text.
+std::string WriteErrorReason(int errorNumber, const QString& qtReason) {
+    return errorNumber != 0 ? DescribeWriteError(errorNumber) : qtReason.toStdString();
 }
 
 } // namespace
@@ -54,6 +64,66 @@ QString MessageText(const std::string& text) {
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return shown;
+}
+
+std::optional<std::string> WriteFileAtomicallyQt(const std::string& path, QByteArrayView bytes) {
+    // Every step is checked here, since commit() reports success even when its own final
+    // flush fails and would then replace the old file with a truncated one. The reason is
+    // taken before cancelWriting(), which replaces Qt's error text.
+    const QString name = FromPath(path);
+    if (QFileInfo(name).isDir()) {
+        // Qt refuses it with an English text of its own.
+        return DescribeWriteError(EISDIR);
+    }
+    QSaveFile file(name);
+    const auto fail = [&file](int errorNumber) {
+        const std::string reason = WriteErrorReason(errorNumber, file.errorString());
+        file.cancelWriting();
+        return reason;
+    };
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly)) {
+        return WriteErrorReason(errno, file.errorString());
+    }
+    errno = 0;
+    if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
+        return fail(errno);
+    }
+    errno = 0;
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        return fail(errno);
+    }
+    errno = 0;
+    if (!file.commit()) {
+        return WriteErrorReason(errno, file.errorString());
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ExportBitmapQt(const Surface& image, const std::string& path) {
+    const int w = image.ScaleWidth();
+    const int h = image.ScaleHeight();
+    QImage bitmap(w, h, QImage::Format_RGB888);
+    const std::vector<Colour>& pixels = image.Pixels();
+    for (int y = 0; y < h; ++y) {
+        uchar* line = bitmap.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            const Colour c = pixels[static_cast<std::size_t>(y) * w + x];
+            line[3 * x] = static_cast<uchar>(c & 0xFFu);
+            line[3 * x + 1] = static_cast<uchar>((c >> 8) & 0xFFu);
+            line[3 * x + 2] = static_cast<uchar>((c >> 16) & 0xFFu);
+        }
+    }
+    // Encoded in memory, so the file goes through the one checked write.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "bmp");
+    if (!writer.write(bitmap)) {
+        return writer.errorString().toStdString();
+    }
+    buffer.close();
+    return WriteFileAtomicallyQt(path, bytes);
 }
 
 QtPlatform::QtPlatform(MainWindowView& view) : view_(view) {
@@ -174,75 +244,50 @@ void QtPlatform::RefreshCanvas() {
 
 bool QtPlatform::Progress(long long done, long long total) {
     if (done >= total) {
+        const bool cancelled = cancelled_;
         EndProgress();
-        return true;
+        return !cancelled;
+    }
+    if (cancelled_) {
+        return false;
     }
     constexpr int STEPS = 1000;
     if (!progress_) {
         progress_ = std::make_unique<QProgressDialog>(DialogParent());
         progress_->setWindowTitle(QString::fromUtf8(
             FRM_MAIN_CAPTION.data(), static_cast<qsizetype>(FRM_MAIN_CAPTION.size())));
-        progress_->setCancelButton(nullptr);
+        progress_->setWindowModality(Qt::ApplicationModal);
         progress_->setRange(0, STEPS);
         progress_->setMinimumDuration(500);
         progress_->setValue(0);
     }
     progress_->setValue(static_cast<int>(done * STEPS / total));
-    // Keep the windows painted, but let no input reach the form while it is busy.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // Keep the windows painted. Until the dialog shows, no input may reach the form in the
+    // middle of the operation; once it shows, it blocks the form itself and its Cancel button
+    // needs the input.
+    QCoreApplication::processEvents(progress_->isVisible() ? QEventLoop::AllEvents
+                                                           : QEventLoop::ExcludeUserInputEvents);
+    if (progress_->wasCanceled()) {
+        progress_.reset();
+        cancelled_ = true;
+        return false;
+    }
     return true;
 }
 
 void QtPlatform::EndProgress() {
     progress_.reset();
+    cancelled_ = false;
 }
 
 std::optional<std::string> QtPlatform::WriteFileAtomically(const std::string& path,
                                                            const std::string& bytes) {
-    QSaveFile file(FromPath(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString().toStdString();
-    }
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-        static_cast<qint64>(bytes.size())) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return reason.toStdString();
-    }
-    if (!file.commit()) {
-        return file.errorString().toStdString();
-    }
-    return std::nullopt;
+    return WriteFileAtomicallyQt(
+        path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
 std::optional<std::string> QtPlatform::ExportBitmap(const Surface& image, const std::string& path) {
-    const int w = image.ScaleWidth();
-    const int h = image.ScaleHeight();
-    QImage bitmap(w, h, QImage::Format_RGB888);
-    const std::vector<Colour>& pixels = image.Pixels();
-    for (int y = 0; y < h; ++y) {
-        uchar* line = bitmap.scanLine(y);
-        for (int x = 0; x < w; ++x) {
-            const Colour c = pixels[static_cast<std::size_t>(y) * w + x];
-            line[3 * x] = static_cast<uchar>(c & 0xFFu);
-            line[3 * x + 1] = static_cast<uchar>((c >> 8) & 0xFFu);
-            line[3 * x + 2] = static_cast<uchar>((c >> 16) & 0xFFu);
-        }
-    }
-    QSaveFile file(FromPath(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString().toStdString();
-    }
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(bitmap)) {
-        const QString reason = writer.errorString();
-        file.cancelWriting();
-        return reason.toStdString();
-    }
-    if (!file.commit()) {
-        return file.errorString().toStdString();
-    }
-    return std::nullopt;
+    return ExportBitmapQt(image, path);
 }
 
 char QtPlatform::DecimalSeparator() const {

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 
+#include <QByteArrayView>
 #include <QObject>
 #include <QStringList>
 
@@ -21,6 +22,10 @@ class MainWindowView;
 QStringList NameFilters(const std::string& filter);
 // A message text with its CR LF line breaks as Qt shows them.
 QString MessageText(const std::string& text);
+
+// What QtPlatform's WriteFileAtomically and ExportBitmap do; they need no window.
+std::optional<std::string> WriteFileAtomicallyQt(const std::string& path, QByteArrayView bytes);
+std::optional<std::string> ExportBitmapQt(const Surface& image, const std::string& path);
 
 class QtPlatform : public Platform {
   public:
@@ -52,10 +57,13 @@ class QtPlatform : public Platform {
 
   private:
     std::optional<FileDialogAnswer> ShowFileDialog(const FileDialogRequest& request, bool save);
+    // Ends the operation in progress: the dialog goes, and the next one starts uncancelled.
     void EndProgress();
 
     MainWindowView& view_;
     std::unique_ptr<QProgressDialog> progress_;
+    // The user cancelled the operation in progress; Progress says so until it ends.
+    bool cancelled_ = false;
     // Ends a progress display that was never reported complete once the program is idle.
     QObject idleWatch_;
 };
