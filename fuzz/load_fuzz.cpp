@@ -171,7 +171,7 @@ void CheckSaved(const std::string& saved, char separator, std::size_t points, st
 
 // The file reader takes 64 KiB at a time. Spaces before the first point, which a point line
 // allows, move a position of the input that its hash picks onto the end of the first chunk,
-// so that lines of any content straddle it; nothing when the input has no point line.
+// so that lines of any content straddle it; nothing when the input has fewer than six lines.
 std::optional<std::string> Straddling(std::string_view bytes) {
     constexpr std::size_t CHUNK = 1u << 16;
     std::size_t at = 0;
