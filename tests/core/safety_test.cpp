@@ -155,15 +155,16 @@ TEST(ClickStateMachine, APolygonRefusedForAFullDrawingLeavesNoTrace) {
         FillAt(f, RED_SWATCH, 150, 150);
         c.fill(f);
         const std::vector<Colour> before = f.form.picMain.Pixels();
+        // A diagonal: the side would cross the fill.
         f.ClickAt(100, 100);
-        f.ClickAt(200, 100);
+        f.ClickAt(200, 200);
         if (c.clicks == 3) {
-            f.ClickAt(150, 20);
+            f.ClickAt(300, 100);
         }
         ASSERT_EQ(f.platform.messages.size(), 1u) << c.name;
         EXPECT_EQ(f.form.intClickPhase, 3) << c.name;
         // Only the hover marker of the last press stays, as after any click; it goes as usual.
-        f.form.picMain_MouseMove(0, 0, 200, 200);
+        f.form.picMain_MouseMove(0, 0, 200, 100);
         EXPECT_EQ(f.form.picMain.Pixels(), before) << c.name;
     }
 }
