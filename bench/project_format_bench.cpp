@@ -3,6 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <variant>
@@ -49,5 +51,38 @@ void BM_ParseProject(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_ParseProject)->Unit(benchmark::kMillisecond);
+
+// The same drawing read from a file as it is parsed: the streaming costs over memory.
+void BM_ParseProjectFile(benchmark::State& state) {
+    const std::string path = std::filesystem::temp_directory_path() / "quillet-bench-large.qlf";
+    std::ofstream(path, std::ios::binary) << quillet::WriteProject(LargeDrawing(), ',');
+    for (auto _ : state) {
+        auto result = quillet::ParseProjectFile(path, '.');
+        if (!std::holds_alternative<quillet::ProjectData>(result)) {
+            state.SkipWithError("the written file did not parse");
+            break;
+        }
+        benchmark::DoNotOptimize(result);
+    }
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_ParseProjectFile)->Unit(benchmark::kMillisecond);
+
+// A file of 1 GiB whose first line is wrong is refused after its first chunk.
+void BM_RefuseHugeFileWithBadFirstLine(benchmark::State& state) {
+    const std::string path = std::filesystem::temp_directory_path() / "quillet-bench-huge.qlf";
+    { std::ofstream(path, std::ios::binary) << "not a project\r\n"; }
+    std::filesystem::resize_file(path, std::uintmax_t{1} << 30); // sparse: costs no disk
+    for (auto _ : state) {
+        auto result = quillet::ParseProjectFile(path, '.');
+        if (!std::holds_alternative<quillet::ProjectError>(result)) {
+            state.SkipWithError("the file was accepted");
+            break;
+        }
+        benchmark::DoNotOptimize(result);
+    }
+    std::filesystem::remove(path);
+}
+BENCHMARK(BM_RefuseHugeFileWithBadFirstLine)->Unit(benchmark::kMicrosecond);
 
 } // namespace
