@@ -8,7 +8,7 @@
 // and exits 0, or prints the reason and exits 1.
 
 #include "platform/file_write.h"
-#include "platform/qt/qt_platform.h"
+#include "platform/qtgui/file_output.h"
 #include "platform/surface.h"
 
 #include <cmath>

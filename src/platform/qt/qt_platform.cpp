@@ -6,6 +6,7 @@
 #include "platform/qt/corner_box.h"
 #include "platform/qt/help_dialog.h"
 #include "platform/qt/main_window_view.h"
+#include "platform/qtgui/file_output.h"
 #include "platform/surface.h"
 
 #include <QAbstractEventDispatcher>
@@ -25,22 +26,6 @@
 #include <cerrno>
 
 namespace quillet {
-
-namespace {
-
-QString FromPath(const std::string& path) {
-    return QFile::decodeName(path.c_str());
-}
-std::string ToPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
-// Why a write failed, for the user: the system's error when one was seen, else Qt's text.
-std::string WriteErrorReason(int errorNumber, const QString& qtReason) {
-    return errorNumber != 0 ? DescribeWriteError(errorNumber) : qtReason.toStdString();
-}
-
-} // namespace
 
 QStringList NameFilters(const std::string& filter) {
     const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
@@ -64,66 +49,6 @@ QString MessageText(const std::string& text) {
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return shown;
-}
-
-std::optional<std::string> WriteFileAtomicallyQt(const std::string& path, QByteArrayView bytes) {
-    // Every step is checked here, since commit() reports success even when its own final
-    // flush fails and would then replace the old file with a truncated one. The reason is
-    // taken before cancelWriting(), which replaces Qt's error text.
-    const QString name = FromPath(path);
-    if (QFileInfo(name).isDir()) {
-        // Qt refuses it with an English text of its own.
-        return DescribeWriteError(EISDIR);
-    }
-    QSaveFile file(name);
-    const auto fail = [&file](int errorNumber) {
-        const std::string reason = WriteErrorReason(errorNumber, file.errorString());
-        file.cancelWriting();
-        return reason;
-    };
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly)) {
-        return WriteErrorReason(errno, file.errorString());
-    }
-    errno = 0;
-    if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
-        return fail(errno);
-    }
-    errno = 0;
-    if (!file.flush() || file.error() != QFileDevice::NoError) {
-        return fail(errno);
-    }
-    errno = 0;
-    if (!file.commit()) {
-        return WriteErrorReason(errno, file.errorString());
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> ExportBitmapQt(const Surface& image, const std::string& path) {
-    const int w = image.ScaleWidth();
-    const int h = image.ScaleHeight();
-    QImage bitmap(w, h, QImage::Format_RGB888);
-    const std::vector<Colour>& pixels = image.Pixels();
-    for (int y = 0; y < h; ++y) {
-        uchar* line = bitmap.scanLine(y);
-        for (int x = 0; x < w; ++x) {
-            const Colour c = pixels[static_cast<std::size_t>(y) * w + x];
-            line[3 * x] = static_cast<uchar>(c & 0xFFu);
-            line[3 * x + 1] = static_cast<uchar>((c >> 8) & 0xFFu);
-            line[3 * x + 2] = static_cast<uchar>((c >> 16) & 0xFFu);
-        }
-    }
-    // Encoded in memory, so the file goes through the one checked write.
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "bmp");
-    if (!writer.write(bitmap)) {
-        return writer.errorString().toStdString();
-    }
-    buffer.close();
-    return WriteFileAtomicallyQt(path, bytes);
 }
 
 QtPlatform::QtPlatform(MainWindowView& view) : view_(view) {

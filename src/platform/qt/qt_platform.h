@@ -5,7 +5,6 @@
 
 #include "platform/platform.h"
 
-#include <QByteArrayView>
 #include <QObject>
 #include <QStringList>
 
@@ -22,10 +21,6 @@ class MainWindowView;
 QStringList NameFilters(const std::string& filter);
 // A message text with its CR LF line breaks as Qt shows them.
 QString MessageText(const std::string& text);
-
-// What QtPlatform's WriteFileAtomically and ExportBitmap do; they need no window.
-std::optional<std::string> WriteFileAtomicallyQt(const std::string& path, QByteArrayView bytes);
-std::optional<std::string> ExportBitmapQt(const Surface& image, const std::string& path);
 
 class QtPlatform : public Platform {
   public:

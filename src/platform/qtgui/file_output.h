@@ -1,0 +1,27 @@
+#pragma once
+// Files written with Qt: whole files that replace the old one only when complete, and the
+// canvas as a Windows bitmap. The window and the command-line tool share them, so that both
+// write the same bytes; they need no window.
+
+#include "platform/surface.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+#include <string>
+
+namespace quillet {
+
+QString FromPath(const std::string& path);
+std::string ToPath(const QString& path);
+
+// The reason in the user's words on failure; the old file stays byte for byte.
+std::optional<std::string> WriteFileAtomicallyQt(const std::string& path, QByteArrayView bytes);
+
+// The image as a 24-bit Windows bitmap.
+QByteArray EncodeBitmap(const Surface& image);
+std::optional<std::string> ExportBitmapQt(const Surface& image, const std::string& path);
+
+} // namespace quillet
