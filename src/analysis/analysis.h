@@ -1,0 +1,92 @@
+#pragma once
+// What a drawing is made of, beyond its points and lines: the closed regions its lines form,
+// the regular polygons among them, how they meet at each corner, and where the drawing has
+// drifted (corners that differ only in their last bits) or overlaps itself.
+
+#include "drawing/drawing_state.h"
+#include "project/project_format.h"
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace quillet::analysis {
+
+// Corners closer than this (in canvas pixels) are one corner; lines whose ends are that close
+// are one line. Snapping joins corners exactly, so anything this close was meant to be joined.
+inline constexpr double DRIFT_TOLERANCE = 1e-6;
+
+// The canvas the window shows; geometry outside it is kept but not seen.
+inline constexpr int CANVAS_WIDTH = 581;
+inline constexpr int CANVAS_HEIGHT = 493;
+
+struct Box {
+    double minX = 0, minY = 0, maxX = 0, maxY = 0;
+};
+
+// Two stored points (1-based numbers, a < b) that differ, by at most the tolerance.
+struct NearPoints {
+    int a = 0, b = 0;
+    double distance = 0;
+};
+
+// Two stored lines (1-based, a < b) that are not equal but whose ends coincide within the
+// tolerance (in either direction).
+struct NearLines {
+    int a = 0, b = 0;
+};
+
+// A closed region of the line arrangement, after merging corners within the tolerance.
+struct Face {
+    // Its corners going round it (corners where its boundary turns; straight-through vertices
+    // left out), in the canvas's coordinates.
+    std::vector<udtPoint> corners;
+    bool regular = false; // all sides and all angles equal within the tolerance
+    double area = 0;
+};
+
+// A corner of the arrangement and the faces met going round it.
+struct Corner {
+    udtPoint at;
+    // Corner counts of the faces met going round the corner (0 for a sector that is not a
+    // bounded face, e.g. the outside), in order.
+    std::vector<int> around;
+    // Every sector is a regular polygon: then `configuration` is its vertex configuration in
+    // canonical form (e.g. "3.4.6.4"), and `angleSum` the sum of their interior angles.
+    bool surrounded = false;
+    std::string configuration;
+    double angleSum = 0; // degrees, over the regular faces at the corner
+};
+
+// Two stored lines (1-based, a < b) that cross or overlap other than at a shared end.
+struct Crossing {
+    int a = 0, b = 0;
+    udtPoint at;
+};
+
+struct Analysis {
+    int points = 0, lines = 0, fills = 0;
+    Box bounds;                 // of all points and line ends; zero when there are none
+    int pointsOutside = 0;      // points off the canvas
+    int linesPartlyOutside = 0; // lines with one end off the canvas but part of them on it
+    int linesOutside = 0;       // lines wholly off the canvas
+    std::vector<NearPoints> nearPoints;
+    std::vector<NearLines> nearLines;
+    std::vector<Face> faces; // bounded faces only
+    std::vector<Corner> corners;
+    std::map<std::string, int> configurations; // how often each configuration occurs
+    std::vector<int> overfullCorners;          // indices into corners: angles over 360 degrees
+    std::vector<Crossing> crossings;
+};
+
+Analysis Analyse(const ProjectData& data, double tolerance = DRIFT_TOLERANCE);
+
+// The bounded face (index into Analysis::faces) that contains the point in its interior, or
+// -1 for the outside, a point on a line or a corner.
+int FaceAt(const Analysis& analysis, udtPoint point);
+
+// The canonical form of a vertex configuration: the rotation or reflection of the corner
+// counts that is smallest, compared number by number, joined with dots ("3.4.6.4").
+std::string CanonicalConfiguration(const std::vector<int>& around);
+
+} // namespace quillet::analysis
