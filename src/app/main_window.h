@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <random>
 #include <string>
@@ -34,6 +35,11 @@ enum class SaveOutcome { GoOn, Stop, DialogCancelled };
 // spaces, then at most one '"' removed from the end and one from the start.
 std::string MakeCmdLine(int argc, const char* const* argv);
 
+// Why Form_Load leaves the project named on the command line unopened ("not a .qlf file", "no
+// such file", "it is a folder", or the system's reason), for a terminal; nothing when it opens
+// it or when nothing is named.
+std::optional<std::string> CmdLineNotOpenedReason(const std::string& cmdLine);
+
 class frmMain : public DrawingState {
   public:
     // The canvas's inner size comes from the view that shows it.
@@ -49,6 +55,9 @@ class frmMain : public DrawingState {
     // Random generator of the custom colour; seeded from the clock unless a test seeds it.
     std::optional<std::uint64_t> RandomSeed;
     bool Unloaded = false;
+    // Told while a load replays the fills: 0 once the lines are drawn, then the number of each
+    // fill once it is painted. Tools use it to see what each fill painted; the window does not.
+    std::function<void(int fill)> OnFillReplayed;
 
     // Start-up and the window's life.
     void Form_Load();

@@ -99,9 +99,15 @@ void frmMain::LoadProject(const std::string& path) {
     auto replay = [this, n, &cancelled](int i) {
         if (!cancelled) {
             FloodFillAt(arrFills[i].Color, arrFills[i].X, arrFills[i].Y);
+            if (OnFillReplayed) {
+                OnFillReplayed(i);
+            }
             cancelled = !platform.Progress(i, n);
         }
     };
+    if (OnFillReplayed) {
+        OnFillReplayed(0);
+    }
     if (n > 1) {
         picMain.DrawMode = R2_COPYPEN;
         for (int i = 1; i <= n - 2; ++i) {

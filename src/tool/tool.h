@@ -4,6 +4,7 @@
 
 #include "app/main_window.h"
 
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -30,14 +31,17 @@ class LoadedDrawing {
     const frmMain& form() const { return *form_; }
 
   private:
-    friend std::unique_ptr<LoadedDrawing> LoadDrawing(const std::string&, std::string&);
+    friend std::unique_ptr<LoadedDrawing> LoadDrawing(const std::string&, std::string&,
+                                                      std::function<void(const frmMain&, int)>);
     LoadedDrawing();
     std::unique_ptr<Platform> platform_;
     std::unique_ptr<frmMain> form_;
 };
 
-// Nothing, with the reason in `error`, when the file cannot be opened.
-std::unique_ptr<LoadedDrawing> LoadDrawing(const std::string& path, std::string& error);
+// Nothing, with the reason in `error`, when the file cannot be opened. `replayed` sees the
+// canvas once the lines are drawn (0) and after each fill is painted (its number).
+std::unique_ptr<LoadedDrawing> LoadDrawing(const std::string& path, std::string& error,
+                                           std::function<void(const frmMain&, int)> replayed = {});
 
 // Each command takes the arguments after its name.
 int RunCheck(const std::vector<std::string>& args, Io io);

@@ -64,7 +64,7 @@ std::optional<std::string> WriteFileAtomicallyQt(const std::string& path, QByteA
     return std::nullopt;
 }
 
-QByteArray EncodeBitmap(const Surface& image) {
+QImage ToQImage(const Surface& image) {
     const int w = image.ScaleWidth();
     const int h = image.ScaleHeight();
     QImage bitmap(w, h, QImage::Format_RGB888);
@@ -78,16 +78,23 @@ QByteArray EncodeBitmap(const Surface& image) {
             line[3 * x + 2] = static_cast<uchar>((c >> 16) & 0xFFu);
         }
     }
+    return bitmap;
+}
+
+QByteArray EncodeImage(const QImage& image, const char* format) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "bmp");
-    if (!writer.write(bitmap)) {
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(image)) {
         return {};
     }
     return bytes;
 }
 
+QByteArray EncodeBitmap(const Surface& image) {
+    return EncodeImage(ToQImage(image), "bmp");
+}
 std::optional<std::string> ExportBitmapQt(const Surface& image, const std::string& path) {
     // Encoded in memory, so the file goes through the one checked write.
     const QByteArray bytes = EncodeBitmap(image);

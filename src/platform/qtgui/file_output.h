@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QImage>
 #include <QString>
 
 #include <optional>
@@ -20,6 +21,10 @@ std::string ToPath(const QString& path);
 // The reason in the user's words on failure; the old file stays byte for byte.
 std::optional<std::string> WriteFileAtomicallyQt(const std::string& path, QByteArrayView bytes);
 
+// The canvas pixels as a 24-bit image.
+QImage ToQImage(const Surface& image);
+// The image in a file format Qt writes ("bmp", "png"); empty on failure.
+QByteArray EncodeImage(const QImage& image, const char* format);
 // The image as a 24-bit Windows bitmap.
 QByteArray EncodeBitmap(const Surface& image);
 std::optional<std::string> ExportBitmapQt(const Surface& image, const std::string& path);
