@@ -28,9 +28,11 @@ QRect PixelGeometry(const ControlLayout& layout) {
 
 QIcon AppIcon() {
     InitResources();
+    // The PNGs that are installed into the hicolor theme, so the window shows what the menus do.
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/quillet-16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icons/quillet-32.png"), QSize(32, 32));
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icon.addFile(QStringLiteral(":/icons/quillet-%1.png").arg(size), QSize(size, size));
+    }
     return icon;
 }
 
