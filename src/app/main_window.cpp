@@ -79,6 +79,10 @@ void frmMain::NewProject() {
     UpdateCommands(CommandEvent::NewProject);
     picMain.Cls();
     intFillCount = 0;
+    // The old lines are no longer part of the drawing; kept, a redraw or the line test of a
+    // fill could still meet them.
+    intLineCount = 0;
+    arrLines.ReDim(0);
     Refresh();
     SetFillValue(0);
     strFileName.clear();

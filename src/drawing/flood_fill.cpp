@@ -79,6 +79,10 @@ void frmMain::FillClick() {
 
 void frmMain::chkFill_Click() {
     CommitFillUndo();
+    // Fill mode is locked while a polygon is built; its commands stay off until it is done.
+    if (intClickPhase == 1 || intClickPhase == 2) {
+        return;
+    }
     UpdateCommands(ctl.chkFill == 1 ? CommandEvent::FillModeOn : CommandEvent::FillModeOff);
 }
 

@@ -30,6 +30,10 @@ SaveOutcome frmMain::SaveDrawingAs() {
 }
 
 void frmMain::mnuSaveAs_Click() {
+    // Locked while a polygon is built: its first side is not yet part of the drawing.
+    if (intClickPhase == 1 || intClickPhase == 2) {
+        return;
+    }
     CommitFillUndo();
     if (intPointCount == 0) {
         platform.MsgBox(MSG_NOTHING_TO_SAVE, TITLE_QUILLET, MsgIcon::Exclamation, MsgButtons::OK);
@@ -62,6 +66,9 @@ SaveOutcome frmMain::AskSaveChanges() {
 }
 
 void frmMain::mnuOpen_Click() {
+    if (intClickPhase == 1 || intClickPhase == 2) {
+        return;
+    }
     CommitFillUndo();
     if (AskSaveChanges() != SaveOutcome::GoOn) {
         return;

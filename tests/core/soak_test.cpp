@@ -32,6 +32,7 @@
 #include <string>
 #include <unistd.h>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -49,7 +50,8 @@ constexpr int H = 493;
 
 // Checks named in more than one place.
 constexpr const char* MARK_FORGOTTEN = "a wholesale repaint forgets the hover mark";
-constexpr const char* RELOADS_EXACTLY = "a saved project reloads bit for bit";
+constexpr const char* RELOADS_EXACTLY = "a saved project reloads as its file says, bit for bit";
+constexpr const char* SAVED_NEARLY = "a saved project holds the drawing to 15 digits";
 
 std::string Num(double v) {
     char s[40];
@@ -104,6 +106,39 @@ std::string FirstDiff(const char* what, const std::vector<T>& a, const std::vect
         }
     }
     return {};
+}
+
+// Where a saved drawing first differs from the one it was written from by more than the
+// written digits allow; empty when it does not.
+std::string NearDiff(const ProjectData& written, const ProjectData& drawn) {
+    auto close = [](double a, double b) {
+        return std::fabs(a - b) <= 1e-13 * std::fabs(b) || std::fabs(a - b) <= 1e-290;
+    };
+    auto diff = [&](const char* what, const auto& a, const auto& b) -> std::string {
+        if (a.size() != b.size()) {
+            return std::string(what) + "s: " + std::to_string(a.size()) + " vs " +
+                   std::to_string(b.size());
+        }
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            const auto fa = Fields(a[i]);
+            const auto fb = Fields(b[i]);
+            for (std::size_t j = 0; j < fa.size(); ++j) {
+                if (!close(fa[j], fb[j])) {
+                    return std::string(what) + " " + std::to_string(i + 1) + ": " + Num(fa[j]) +
+                           " vs " + Num(fb[j]);
+                }
+            }
+        }
+        return {};
+    };
+    std::string d = diff("point", written.points, drawn.points);
+    if (d.empty()) {
+        d = diff("line", written.lines, drawn.lines);
+    }
+    if (d.empty()) {
+        d = diff("fill", written.fills, drawn.fills);
+    }
+    return d;
 }
 
 // Where two drawings first differ bit for bit; empty when they do not.
@@ -248,7 +283,8 @@ void OnFatalSignal(int sig) {
 class SoakPlatform : public ScriptedPlatform {
   public:
     const frmMain* form = nullptr;
-    std::map<std::string, ProjectData> projects; // each project file, as drawn when written
+    std::map<std::string, ProjectData> projects; // each project file, as its text says
+    std::map<std::string, ProjectData> drawn;    // and the drawing it was written from
 
     std::optional<MsgResult> prompt; // the answer to the save-changes question
     bool saveDialogCancelled = false;
@@ -300,7 +336,11 @@ class SoakPlatform : public ScriptedPlatform {
         } else if (exporting_) {
             projects.erase(path);
         } else {
-            projects[path] = Drawing(*form);
+            auto parsed = ParseProject(bytes, DecimalSeparator());
+            drawn[path] = Drawing(*form);
+            projects[path] = std::holds_alternative<ProjectData>(parsed)
+                                 ? std::get<ProjectData>(parsed)
+                                 : ProjectData{}; // an unreadable file fails every reload
             saved.push_back(path);
         }
         return r;
@@ -941,6 +981,10 @@ class Soak {
     }
 
     void ReloadFresh(const std::string& path) {
+        if (std::string d = NearDiff(platform_.projects.at(path), platform_.drawn.at(path));
+            !d.empty()) {
+            Fail(SAVED_NEARLY, Name(path) + ": " + d);
+        }
         testing::Form fresh;
         fresh.platform.decimalSeparator = platform_.decimalSeparator == ',' ? '.' : ',';
         fresh.form.LoadProject(path);
@@ -969,7 +1013,8 @@ class Soak {
         case Kind::Other:
             break;
         case Kind::FillOn:
-            if (before.chkFill == 0 && f.intFillUndoDepth > 0 && !f.enabled.mnuUndo) {
+            if (before.chkFill == 0 && before.phase != 1 && before.phase != 2 &&
+                f.intFillUndoDepth > 0 && !f.enabled.mnuUndo) {
                 Fail("Fill Mode on keeps Undo for the fill snapshots",
                      "depth " + std::to_string(f.intFillUndoDepth));
             }
@@ -1003,6 +1048,13 @@ class Soak {
             break;
         case Kind::Open: {
             const bool shown = platform_.atOpen.has_value();
+            if (before.phase == 1 || before.phase == 2) {
+                // Load is locked while a polygon is built.
+                if (shown || BitDiff(Drawing(f), before.drawing) != "") {
+                    Fail("Load does nothing during a construction", "");
+                }
+                break;
+            }
             if (shown != (ExpectedAsk(before, ev) == SaveOutcome::GoOn)) {
                 Fail("Load asks before it discards changes", shown ? "discarded" : "kept");
             }
