@@ -2,25 +2,73 @@
 
 #include "app/main_window.h"
 #include "platform/qt/canvas_widget.h"
+#include "platform/qt/command_line.h"
 #include "platform/qt/fixed_layout.h"
 #include "platform/qt/main_window_view.h"
-#include "platform/qt/qt_platform.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QLocale>
 #include <QSessionManager>
 #include <QSize>
+#include <QTranslator>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#ifndef QUILLET_VERSION
+#error "QUILLET_VERSION, the project's version, must be defined by the build"
+#endif
+
+namespace {
+
+// Help and version go to stdout; a failed write there (a closed pipe, a full disk) fails.
+int Print(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? 0 : 1;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    // Answered before Qt starts: they need no display.
+    switch (quillet::FindInfoRequest(argc, argv)) {
+    case quillet::InfoRequest::Help:
+        return Print(quillet::HelpText());
+    case quillet::InfoRequest::Version:
+        return Print(quillet::VersionText(QUILLET_VERSION));
+    case quillet::InfoRequest::None:
+        break;
+    }
+    if (const std::optional<std::string> why = quillet::MissingDisplay(
+            argc, argv, quillet::EnvironmentVariable, quillet::XDisplayAnswers)) {
+        std::fprintf(stderr, "quillet: %s\n", why->c_str());
+        return 1;
+    }
+
+    std::optional<QApplication> application;
+    {
+        const quillet::FatalStartGuard guard;
+        application.emplace(argc, argv);
+    }
+    QApplication& app = *application;
     QApplication::setWindowIcon(quillet::AppIcon());
+    // Qt's standard buttons and dialogs in the user's language; the program's texts stay.
+    const std::unique_ptr<QTranslator> qtTexts = quillet::QtTranslations(QLocale());
+    if (qtTexts) {
+        QApplication::installTranslator(qtTexts.get());
+    }
 
     quillet::MainWindowView view;
-    quillet::QtPlatform platform(view);
+    quillet::StartupPlatform platform(view);
     const QSize canvas = view.canvas()->innerSize();
     quillet::frmMain form(platform, canvas.width(), canvas.height());
     // QApplication has taken its own options out of argv; what is left is the program's.
     form.strCmdLine = quillet::MakeCmdLine(argc, argv);
+    if (const std::optional<std::string> why = quillet::CmdLineNotOpenedReason(form.strCmdLine)) {
+        std::fprintf(stderr, "%s\n", quillet::NotOpenedLine(form.strCmdLine, *why).c_str());
+    }
     view.attach(form);
 
     // Ending the desktop session closes the window like its close box, unsaved-changes
@@ -33,8 +81,10 @@ int main(int argc, char* argv[]) {
                          manager.release();
                      });
 
-    // Messages of the load come up before the window.
+    // Messages of the load come up before the window, and in the terminal as well.
+    platform.SetEchoToStderr(true);
     view.load();
+    platform.SetEchoToStderr(false);
     if (form.Unloaded) {
         return 0;
     }

@@ -5,6 +5,7 @@
 #include "project/numbers.h"
 
 #include <chrono>
+#include <filesystem>
 
 namespace quillet {
 
@@ -34,6 +35,29 @@ std::string MakeCmdLine(int argc, const char* const* argv) {
         text.erase(0, 1);
     }
     return text;
+}
+
+std::optional<std::string> CmdLineNotOpenedReason(const std::string& cmdLine) {
+    if (cmdLine.empty() || (FileExists(cmdLine) && LowerEnding(cmdLine) == ".qlf")) {
+        return std::nullopt;
+    }
+    if (LowerEnding(cmdLine) != ".qlf") {
+        return "not a .qlf file";
+    }
+    try {
+        std::error_code ec;
+        const std::filesystem::file_status status = std::filesystem::status(cmdLine, ec);
+        switch (status.type()) {
+        case std::filesystem::file_type::not_found:
+            return "no such file";
+        case std::filesystem::file_type::directory:
+            return "it is a folder";
+        default:
+            return ec ? ec.message() : "not a regular file";
+        }
+    } catch (...) {
+        return "not a regular file";
+    }
 }
 
 frmMain::frmMain(Platform& p, int scaleWidth, int scaleHeight)
