@@ -54,6 +54,8 @@ int main(int argc, char* argv[]) {
     }
     QApplication& app = *application;
     QApplication::setWindowIcon(quillet::AppIcon());
+    // Lets Wayland desktops match the window with the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Quillet"));
     // Qt's standard buttons and dialogs in the user's language; the program's texts stay.
     const std::unique_ptr<QTranslator> qtTexts = quillet::QtTranslations(QLocale());
     if (qtTexts) {
