@@ -7,6 +7,7 @@
 #include "project/project_format.h"
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,17 @@ namespace quillet::analysis {
 // Corners closer than this (in canvas pixels) are one corner; lines whose ends are that close
 // are one line. Snapping joins corners exactly, so anything this close was meant to be joined.
 inline constexpr double DRIFT_TOLERANCE = 1e-6;
+
+// A face is a regular polygon when each side differs from the mean side by at most this
+// fraction of it, and each turn from one side to the next from 360/n degrees by at most this
+// many radians; both widened by what moving corners by the drift tolerance can change.
+// Corners computed with sines and cosines agree to about 1e-13 of the size; a polygon drawn
+// off by hand is off by far more.
+inline constexpr double REGULAR_TOLERANCE = 1e-6;
+
+// Interior angles at a corner adding up to more than 360 degrees by this much (in degrees)
+// mean that polygons overlap there; sums of exact tilings differ from 360 by rounding only.
+inline constexpr double ANGLE_SUM_TOLERANCE = 1e-6;
 
 // The canvas the window shows; geometry outside it is kept but not seen.
 inline constexpr int CANVAS_WIDTH = 581;
@@ -34,6 +46,7 @@ struct NearPoints {
 // tolerance (in either direction).
 struct NearLines {
     int a = 0, b = 0;
+    double distance = 0; // the farther apart of the two pairs of ends
 };
 
 // A closed region of the line arrangement, after merging corners within the tolerance.
@@ -42,29 +55,41 @@ struct Face {
     // left out), in the canvas's coordinates.
     std::vector<udtPoint> corners;
     bool regular = false; // all sides and all angles equal within the tolerance
-    double area = 0;
+    double area = 0;      // inside the outer boundary, less its holes
+    int holes = 0;        // separate groups of lines inside it; a face with holes is not regular
 };
 
 // A corner of the arrangement and the faces met going round it.
 struct Corner {
     udtPoint at;
     // Corner counts of the faces met going round the corner (0 for a sector that is not a
-    // bounded face, e.g. the outside), in order.
+    // bounded face, e.g. the outside, for a face that is not a regular polygon, and for a face
+    // whose side goes straight through here), in order.
     std::vector<int> around;
     // Every sector is a regular polygon: then `configuration` is its vertex configuration in
     // canonical form (e.g. "3.4.6.4"), and `angleSum` the sum of their interior angles.
     bool surrounded = false;
     std::string configuration;
     double angleSum = 0; // degrees, over the regular faces at the corner
+    // Degrees, over the regular polygons drawn with a corner here, found in the lines whether
+    // or not other lines cut through them. Faces never overlap, so only this sum can show
+    // polygons drawn over each other: above 360 degrees they overlap.
+    double polygonAngleSum = 0;
 };
 
-// Two stored lines (1-based, a < b) that cross or overlap other than at a shared end.
+// Two stored lines (1-based, a < b) that cross or overlap other than at a shared end. A line
+// that merely ends on another (a T-junction) does not cross it.
 struct Crossing {
     int a = 0, b = 0;
-    udtPoint at;
+    udtPoint at;          // where they cross; for an overlap, a point on the shared piece
+    bool overlap = false; // on one line, sharing a piece of it
 };
 
+// The faces by place, for FaceAt.
+struct FaceIndex;
+
 struct Analysis {
+    double tolerance = DRIFT_TOLERANCE; // the tolerance the analysis used
     int points = 0, lines = 0, fills = 0;
     Box bounds;                 // of all points and line ends; zero when there are none
     int pointsOutside = 0;      // points off the canvas
@@ -72,13 +97,15 @@ struct Analysis {
     int linesOutside = 0;       // lines wholly off the canvas
     std::vector<NearPoints> nearPoints;
     std::vector<NearLines> nearLines;
-    std::vector<Face> faces; // bounded faces only
-    std::vector<Corner> corners;
+    std::vector<Face> faces;                   // bounded faces only
+    std::vector<Corner> corners;               // top to bottom, then left to right
     std::map<std::string, int> configurations; // how often each configuration occurs
     std::vector<int> overfullCorners;          // indices into corners: angles over 360 degrees
-    std::vector<Crossing> crossings;
+    std::vector<Crossing> crossings;           // ordered by a, then b
+    std::shared_ptr<const FaceIndex> faceIndex;
 };
 
+// A negative or NaN tolerance counts as 0: only equal corners are joined.
 Analysis Analyse(const ProjectData& data, double tolerance = DRIFT_TOLERANCE);
 
 // The bounded face (index into Analysis::faces) that contains the point in its interior, or

@@ -1,3 +1,5 @@
+// quillet-tool info: what a drawing is made of, as text or JSON.
+
 #include "tool/tool.h"
 
 #include "analysis/analysis.h"
@@ -11,18 +13,12 @@ namespace quillet::tool {
 
 namespace {
 
-constexpr const char* USAGE_LINE = "usage: quillet-tool info FILE [--json]\n";
-
-constexpr const char* HELP =
-    "usage: quillet-tool info FILE [--json]\n"
-    "\n"
-    "Describes a project file: its counts and bounds, what lies off the canvas, corners and\n"
-    "lines that drifted apart by rounding, the closed faces its lines form and which are\n"
-    "regular polygons, the vertex configuration at each corner, corners where polygons\n"
-    "overlap, and lines that cross.\n"
-    "\n"
-    "  --json   every detail as JSON, with stable keys\n"
-    "  --help   this text\n";
+constexpr const char* INFO_USAGE =
+    "Usage: quillet-tool info FILE [--json]\n"
+    "Describes FILE: its counts and bounds, what lies off the canvas, corners and lines that\n"
+    "differ by rounding only (drift), the closed faces its lines form and which are regular\n"
+    "polygons, the vertex configuration at each corner, corners where polygons overlap, and\n"
+    "lines that cross. --json prints every detail as JSON with stable keys.\n";
 
 } // namespace
 
@@ -34,21 +30,21 @@ int RunInfo(const std::vector<std::string>& args, Io io) {
         if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && (arg == "--help" || arg == "-h")) {
-            io.out << HELP;
+            io.out << INFO_USAGE;
             return EXIT_OK;
         } else if (!optionsEnded && arg == "--json") {
             json = true;
         } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-            io.err << "quillet-tool info: unknown option " << arg << "\n" << USAGE_LINE;
+            io.err << "quillet-tool info: unknown option '" << arg << "'.\n" << INFO_USAGE;
             return EXIT_USAGE;
         } else {
             files.push_back(arg);
         }
     }
     if (files.size() != 1) {
-        io.err << "quillet-tool info: " << (files.empty() ? "no file given" : "one file only")
-               << "\n"
-               << USAGE_LINE;
+        io.err << "quillet-tool info: "
+               << (files.empty() ? "no file given." : "give one drawing only.") << "\n"
+               << INFO_USAGE;
         return EXIT_USAGE;
     }
     const std::string& path = files[0];
@@ -61,7 +57,7 @@ int RunInfo(const std::vector<std::string>& args, Io io) {
     io.out << (json ? analysis::InfoJson(result, path) : analysis::InfoText(result, path));
     io.out.flush();
     if (!io.out) {
-        io.err << "quillet-tool: the output could not be written\n";
+        io.err << "quillet-tool info: the output could not be written.\n";
         return EXIT_FAILED;
     }
     return EXIT_OK;
