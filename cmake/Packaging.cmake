@@ -40,6 +40,7 @@ set(_gen "${CMAKE_CURRENT_BINARY_DIR}/data")
 configure_file("${QUILLET_DATA_DIR}/${QUILLET_APP_ID}.metainfo.xml.in"
                "${_gen}/${QUILLET_APP_ID}.metainfo.xml" @ONLY)
 configure_file("${QUILLET_DATA_DIR}/quillet.1.in" "${_gen}/quillet.1" @ONLY)
+configure_file("${QUILLET_DATA_DIR}/quillet-tool.1.in" "${_gen}/quillet-tool.1" @ONLY)
 
 # Debian wants manual pages and changelogs compressed at the highest level and without a time
 # stamp, so that rebuilds give the same bytes; man reads the compressed page anywhere else too.
@@ -47,16 +48,24 @@ find_program(QUILLET_GZIP gzip REQUIRED)
 add_custom_command(OUTPUT "${_gen}/quillet.1.gz"
   COMMAND "${QUILLET_GZIP}" -9nc "${_gen}/quillet.1" > "${_gen}/quillet.1.gz"
   DEPENDS "${_gen}/quillet.1" VERBATIM)
+add_custom_command(OUTPUT "${_gen}/quillet-tool.1.gz"
+  COMMAND "${QUILLET_GZIP}" -9nc "${_gen}/quillet-tool.1" > "${_gen}/quillet-tool.1.gz"
+  DEPENDS "${_gen}/quillet-tool.1" VERBATIM)
 add_custom_command(OUTPUT "${_gen}/changelog.gz"
   COMMAND "${QUILLET_GZIP}" -9nc "${QUILLET_DATA_DIR}/debian/changelog" > "${_gen}/changelog.gz"
   DEPENDS "${QUILLET_DATA_DIR}/debian/changelog" VERBATIM)
-add_custom_target(quillet_data ALL DEPENDS "${_gen}/quillet.1.gz" "${_gen}/changelog.gz")
+add_custom_target(quillet_data ALL DEPENDS "${_gen}/quillet.1.gz" "${_gen}/quillet-tool.1.gz"
+                                           "${_gen}/changelog.gz")
 
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 if(TARGET quillet)
   install(TARGETS quillet RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+endif()
+if(TARGET quillet-tool)
+  install(TARGETS quillet-tool RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+  install(FILES "${_gen}/quillet-tool.1.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
 endif()
 install(FILES "${QUILLET_DATA_DIR}/${QUILLET_APP_ID}.desktop"
         DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")

@@ -29,6 +29,8 @@ echo "package: $(basename "$deb")"
 
 expected=(
   ./usr/bin/quillet
+  ./usr/bin/quillet-tool
+  ./usr/share/man/man1/quillet-tool.1.gz
   ./usr/share/applications/org.example.Quillet.desktop
   ./usr/share/doc/quillet/changelog.gz
   ./usr/share/doc/quillet/copyright

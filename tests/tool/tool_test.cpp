@@ -1,0 +1,211 @@
+// quillet-tool's commands, run in-process on drawings made here with the window's own logic.
+#include "../core/scripted_platform.h"
+#include "../core/temp_dir.h"
+#include "../qt/recording_platform.h"
+#include "tool/tool.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QXmlStreamReader>
+
+#include <filesystem>
+#include <sstream>
+
+namespace quillet {
+namespace {
+
+using testing::Form;
+using testing::TempDir;
+
+constexpr Colour RED = RGB(255, 0, 0);
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+ToolRun Tool(int (*command)(const std::vector<std::string>&, tool::Io),
+             std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = command(args, tool::Io{out, err});
+    return {status, out.str(), err.str()};
+}
+
+// A square (100,100)-(200,200) filled red, an open triangle beside it whose fill leaks onto
+// the whole background, and a blue square fill.
+std::string DrawingWithFills(const TempDir& dir, bool leak) {
+    Form f;
+    f.Polygon(100, 100, 200, 100, 150, 150);
+    f.form.SetFillValue(1);
+    f.form.picSelColor_Click(12);
+    f.form.picMain_MouseMove(0, 0, 150.0f, 150.0f);
+    f.form.picMain_Click();
+    if (leak) {
+        f.form.picSelColor_Click(9);
+        f.form.picMain_MouseMove(0, 0, 400.0f, 400.0f);
+        f.form.picMain_Click();
+    }
+    f.form.SetFillValue(0);
+    const std::string path = dir.File(leak ? "leak.qlf" : "square.qlf");
+    f.platform.saveAnswers.push_back(FileDialogAnswer{path, 2});
+    f.form.mnuSaveAs_Click();
+    return path;
+}
+
+class ToolTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "tool_tests";
+        static char* argv[] = {name, nullptr};
+        if (QApplication::instance() == nullptr) {
+            static QApplication app(argc, argv);
+        }
+    }
+    TempDir dir;
+};
+
+TEST_F(ToolTest, CheckSaysForEachFileWhetherItOpensAndWhy) {
+    const std::string good = DrawingWithFills(dir, false);
+    std::string text = TempDir::Read(good);
+    text.replace(text.find("<Lijnen num="), 12, "<Lines num=");
+    const std::string bad = dir.Write("bad.qlf", text);
+    std::filesystem::create_directory(dir.File("folder.qlf"));
+    const ToolRun run =
+        Tool(tool::RunCheck, {good, bad, dir.File("missing.qlf"), dir.File("folder.qlf")});
+    EXPECT_EQ(run.status, tool::EXIT_FAILED);
+    std::istringstream lines(run.out);
+    std::string line;
+    std::vector<std::string> got;
+    while (std::getline(lines, line)) {
+        got.push_back(line);
+    }
+    ASSERT_EQ(got.size(), 4u) << run.out;
+    EXPECT_EQ(got[0], good + ": ok");
+    EXPECT_EQ(got[1].rfind(bad + ": Line 12: expected <Lijnen num=N>", 0), 0u) << got[1];
+    EXPECT_NE(got[1].find("found \"<Lines num="), std::string::npos) << got[1];
+    EXPECT_NE(got[2].find("does not exist"), std::string::npos);
+    EXPECT_NE(got[3].find("not a regular file"), std::string::npos);
+
+    // Many files on several cores keep their order; all good gives status 0.
+    std::vector<std::string> many(300, good);
+    for (std::size_t i = 0; i < many.size(); i += 7) {
+        many[i] = bad;
+    }
+    const ToolRun all = Tool(tool::RunCheck, many);
+    std::istringstream again(all.out);
+    for (std::size_t i = 0; i < many.size(); ++i) {
+        ASSERT_TRUE(std::getline(again, line));
+        EXPECT_EQ(line.rfind(many[i] + (i % 7 == 0 ? ": Line" : ": ok"), 0), 0u) << i;
+    }
+    EXPECT_EQ(Tool(tool::RunCheck, {good, good}).status, tool::EXIT_OK);
+    EXPECT_EQ(Tool(tool::RunCheck, {}).status, tool::EXIT_USAGE);
+}
+
+// The bitmap is the file the real window's export writes for the same loaded drawing.
+TEST_F(ToolTest, RenderWritesWhatTheWindowExports) {
+    const std::string path = DrawingWithFills(dir, true);
+    for (bool points : {false, true}) {
+        LoadedWindow w;
+        w.form.LoadProject(path);
+        if (points) {
+            w.form.cmdAll_Click();
+        }
+        const std::string fromWindow = dir.File("window.bmp");
+        ASSERT_FALSE(w.platform.ExportBitmap(w.form.picMain, fromWindow).has_value());
+        const std::string fromTool = dir.File("tool.bmp");
+        std::vector<std::string> args{path, fromTool};
+        if (points) {
+            args.push_back("--points");
+        }
+        ASSERT_EQ(Tool(tool::RunRender, args).status, tool::EXIT_OK);
+        EXPECT_EQ(TempDir::Read(fromTool), TempDir::Read(fromWindow)) << points;
+
+        args[1] = dir.File("tool.png");
+        ASSERT_EQ(Tool(tool::RunRender, args).status, tool::EXIT_OK);
+        const QImage png(QString::fromStdString(args[1]));
+        ASSERT_EQ(png.size(), QSize(581, 493));
+        for (auto [x, y] : {std::pair{150, 150}, {400, 400}, {100, 150}, {200, 200}}) {
+            const Colour c = w.form.picMain.GetPixel(x, y);
+            EXPECT_EQ(png.pixelColor(x, y), QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF))
+                << x << "," << y;
+        }
+    }
+}
+
+TEST_F(ToolTest, ExportDrawsFillsAsFacesAndReportsWhatLeaks) {
+    const std::string square = DrawingWithFills(dir, false);
+    const std::string leak = DrawingWithFills(dir, true);
+
+    const ToolRun svg = Tool(tool::RunExport, {square, "-", "--points"});
+    ASSERT_EQ(svg.status, tool::EXIT_OK) << svg.err;
+    EXPECT_TRUE(svg.err.empty()) << svg.err;
+    QXmlStreamReader xml(QByteArray::fromStdString(svg.out));
+    while (!xml.atEnd()) {
+        xml.readNext();
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_NE(svg.out.find("#ff0000"), std::string::npos);
+    EXPECT_EQ(svg.out.find("<image"), std::string::npos); // the face covers the whole fill
+    const ToolRun bare = Tool(tool::RunExport, {square, "-", "--no-fills"});
+    EXPECT_EQ(bare.out.find("#ff0000"), std::string::npos);
+
+    const ToolRun leaking = Tool(tool::RunExport, {leak, dir.File("leak.svg")});
+    EXPECT_EQ(leaking.status, tool::EXIT_OK);
+    EXPECT_EQ(leaking.err.find("fill 1 "), std::string::npos) << leaking.err;
+    EXPECT_NE(leaking.err.find("warning: fill 2 (#0000ff at 400;400) painted"), std::string::npos)
+        << leaking.err;
+    EXPECT_NE(TempDir::Read(dir.File("leak.svg")).find("<image"), std::string::npos);
+
+    const std::string png = dir.File("big.png");
+    ASSERT_EQ(Tool(tool::RunExport, {square, png, "--scale", "2"}).status, tool::EXIT_OK);
+    const QImage image(QString::fromStdString(png));
+    EXPECT_EQ(image.size(), QSize(1162, 986));
+    EXPECT_EQ(image.pixelColor(300, 300), QColor(RED & 0xFF, 0, 0));
+    EXPECT_EQ(image.pixelColor(100, 100), QColor(Qt::white));
+    ASSERT_EQ(Tool(tool::RunExport, {square, dir.File("d.pdf")}).status, tool::EXIT_OK);
+    EXPECT_EQ(TempDir::Read(dir.File("d.pdf")).rfind("%PDF", 0), 0u);
+}
+
+// Bad arguments are refused with status 2; a failed write leaves nothing behind and keeps
+// what was there; an unreadable drawing fails with status 1.
+TEST_F(ToolTest, ConventionsForArgumentsAndOutputs) {
+    const std::string square = DrawingWithFills(dir, false);
+    const std::string kept = dir.Write("kept.png", "old bytes");
+    struct Case {
+        int (*command)(const std::vector<std::string>&, tool::Io);
+        std::vector<std::string> args;
+        int status;
+    };
+    const std::vector<Case> cases{
+        {tool::RunRender, {square}, tool::EXIT_USAGE},
+        {tool::RunRender, {square, dir.File("x.jpg")}, tool::EXIT_USAGE},
+        {tool::RunRender, {square, dir.File("x.png"), "--bogus"}, tool::EXIT_USAGE},
+        {tool::RunExport, {square, dir.File("x.svg"), "--scale", "0"}, tool::EXIT_USAGE},
+        {tool::RunExport, {square, dir.File("x.svg"), "--scale"}, tool::EXIT_USAGE},
+        {tool::RunExport, {square, dir.File("x.png"), "--scale", "1e9"}, tool::EXIT_USAGE},
+        {tool::RunRender, {dir.File("missing.qlf"), kept}, tool::EXIT_FAILED},
+        {tool::RunExport, {square, dir.File("no/such/folder/x.svg")}, tool::EXIT_FAILED},
+        {tool::RunRender, {square, dir.File("kept.png/x.png")}, tool::EXIT_FAILED},
+        {tool::RunInfo, {}, tool::EXIT_USAGE},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const ToolRun run = Tool(cases[i].command, cases[i].args);
+        EXPECT_EQ(run.status, cases[i].status) << i << ": " << run.err;
+        EXPECT_FALSE(run.err.empty()) << i;
+    }
+    EXPECT_EQ(TempDir::Read(kept), "old bytes");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x.png")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x.svg")));
+    for (auto command : {tool::RunCheck, tool::RunInfo, tool::RunRender, tool::RunExport}) {
+        const ToolRun help = Tool(command, {"--help"});
+        EXPECT_EQ(help.status, tool::EXIT_OK);
+        EXPECT_EQ(help.out.rfind("Usage: quillet-tool ", 0), 0u) << help.out;
+    }
+}
+
+} // namespace
+} // namespace quillet
