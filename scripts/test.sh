@@ -18,7 +18,8 @@ ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 if command -v clang++ >/dev/null; then
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUILLET_WERROR=ON -DQUILLET_BUILD_QT=OFF -DQUILLET_BUILD_BENCH=OFF -DQUILLET_FUZZ=ON >/dev/null
+    -DQUILLET_WERROR=ON -DQUILLET_BUILD_QT=OFF -DQUILLET_BUILD_BENCH=OFF -DQUILLET_BUILD_TOOL=OFF \
+    -DQUILLET_FUZZ=ON >/dev/null
   cmake --build build-fuzz -j "$jobs" --target project_fuzz load_fuzz
   bash fuzz/run.sh build-fuzz 60
 else
