@@ -65,7 +65,8 @@ void frmMain::FillClick() {
     }
     const int w = static_cast<int>(RoundPixel(picMain.ScaleWidth()));
     const int h = static_cast<int>(RoundPixel(picMain.ScaleHeight()));
-    picUndo2.BitBlt(picUndo1, w, h);
+    // The older snapshot is dropped: its buffer takes the canvas, the newer one moves up.
+    picUndo2.Swap(picUndo1);
     picUndo1.BitBlt(picMain, w, h);
 
     intFillCount = static_cast<std::int16_t>(intFillCount + 1);

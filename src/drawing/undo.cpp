@@ -11,18 +11,16 @@ void frmMain::mnuUndo_Click() {
     if (intClickPhase == 1 || intClickPhase == 2) {
         return;
     }
-    const int w = static_cast<int>(RoundPixel(picMain.ScaleWidth()));
-    const int h = static_cast<int>(RoundPixel(picMain.ScaleHeight()));
     if (ctl.chkFill == 1) {
         if (intFillUndoDepth <= 0) {
             return;
         }
-        picTemp.BitBlt(picMain, w, h);
-        picMain.BitBlt(picUndo1, w, h);
+        // The pictures turn round by exchanging their buffers, not by copying them: the shown
+        // one goes last, the newest snapshot is shown.
+        picMain.Swap(picUndo1);
         if (intFillUndoDepth == 2) {
-            picUndo1.BitBlt(picUndo2, w, h);
+            picUndo1.Swap(picUndo2);
         }
-        (intFillUndoDepth == 2 ? picUndo2 : picUndo1).BitBlt(picTemp, w, h);
         Refresh();
         // Only the count modulo the cycle length matters; keep it far from the 16-bit limit.
         const int cycle = intFillUndoDepth + 1;

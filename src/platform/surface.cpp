@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <optional>
+#include <utility>
 
 namespace quillet {
 
@@ -488,6 +489,25 @@ void Surface::BitBlt(const Surface& src, int width, int height) {
         std::copy(from, from + w,
                   pixels_.data() + static_cast<std::size_t>(yy) * static_cast<std::size_t>(width_));
     }
+}
+
+void Surface::Swap(Surface& other) noexcept {
+    std::swap(width_, other.width_);
+    std::swap(height_, other.height_);
+    pixels_.swap(other.pixels_);
+}
+
+void Surface::FillSpan(int y, int left, int right, Colour c) {
+    if (y < 0 || y >= height_) {
+        return;
+    }
+    left = std::max(left, 0);
+    right = std::min(right, width_ - 1);
+    if (left > right) {
+        return;
+    }
+    Colour* row = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+    std::fill(row + left, row + right + 1, c & COLOUR_MASK);
 }
 
 } // namespace quillet

@@ -54,6 +54,13 @@ class Surface {
     // SRCCOPY of the width x height block at the origin of `src` to the origin of this surface.
     void BitBlt(const Surface& src, int width, int height);
 
+    // Exchanges the images (size and pixels) of two surfaces without copying them; BackColor
+    // and DrawMode stay with their surface.
+    void Swap(Surface& other) noexcept;
+
+    // Pixels left..right (inclusive) of row y take `c`, copy mode; clipped to the image.
+    void FillSpan(int y, int left, int right, Colour c);
+
     const std::vector<Colour>& Pixels() const { return pixels_; }
 
   private:
