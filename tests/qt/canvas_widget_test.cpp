@@ -2,6 +2,7 @@
 
 #include "platform/surface.h"
 
+#include <QPainter>
 #include <QSignalSpy>
 
 using namespace quillet;
@@ -25,6 +26,55 @@ class CanvasWidgetTest : public QObject {
         QCOMPARE(shown.pixelColor(21, 11), QColor(0, 0, 255));
         QCOMPARE(shown.pixelColor(7, 5), QColor(1, 2, 3));
         QCOMPARE(shown.pixelColor(3, 2), QColor(255, 255, 255));
+    }
+
+    void showsEveryPixelWhereverItIsExposed() {
+        // Taller than the rows the canvas converts at a time, in colours that tell every pixel
+        // apart, so a pixel shown from the wrong place, or not at all, stands out.
+        constexpr int W = 37;
+        constexpr int H = 29;
+        const auto colourAt = [](int x, int y) { return QColor(x * 7, y * 9, x + y); };
+        Surface surface(W, H);
+        for (int y = 0; y < H; ++y) {
+            for (int x = 0; x < W; ++x) {
+                surface.SetPixel(x, y, RGB(x * 7, y * 9, x + y));
+            }
+        }
+        CanvasWidget canvas;
+        canvas.resize(W + 4, H + 4);
+        canvas.setSurface(&surface);
+
+        const QImage whole = canvas.grab().toImage();
+        for (int y = 0; y < H; ++y) {
+            for (int x = 0; x < W; ++x) {
+                QCOMPARE(whole.pixelColor(x + 2, y + 2), colourAt(x, y));
+            }
+        }
+
+        // A part repainted on its own: that part shows the canvas there, nothing else changes.
+        const QRect exposed(9, 6, 13, 19);
+        QImage part(W + 4, H + 4, QImage::Format_ARGB32_Premultiplied);
+        part.fill(Qt::black);
+        canvas.render(&part, exposed.topLeft(), QRegion(exposed), QWidget::RenderFlags());
+        for (int y = 0; y < part.height(); ++y) {
+            for (int x = 0; x < part.width(); ++x) {
+                QCOMPARE(part.pixelColor(x, y),
+                         exposed.contains(x, y) ? colourAt(x - 2, y - 2) : QColor(Qt::black));
+            }
+        }
+
+        // Scaled up, as on a high-density screen, every canvas pixel covers its square (but
+        // along the edge, where the scaled frame's lines reach over the canvas).
+        QImage doubled(2 * (W + 4), 2 * (H + 4), QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&doubled);
+        painter.scale(2, 2);
+        canvas.render(&painter, QPoint(), QRegion(), QWidget::RenderFlags());
+        painter.end();
+        for (int y = 2; y < 2 * H - 2; ++y) {
+            for (int x = 2; x < 2 * W - 2; ++x) {
+                QCOMPARE(doubled.pixelColor(x + 4, y + 4), colourAt(x / 2, y / 2));
+            }
+        }
     }
 
     void reportsTheMouseInCanvasPixels() {

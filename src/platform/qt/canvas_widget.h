@@ -3,7 +3,10 @@
 // surface pixel for pixel, and which reports the mouse in canvas pixels.
 
 #include <QFrame>
+#include <QImage>
 #include <QSize>
+
+class QPainter;
 
 namespace quillet {
 
@@ -39,10 +42,18 @@ class CanvasWidget : public QFrame {
     void mouseReleaseEvent(QMouseEvent* event) override;
 
   private:
+    // The canvas where `exposed` meets it, unscaled.
+    void paintExposed(QPainter& painter, const QRect& exposed);
+    // The whole canvas through the painter's scaling.
+    void paintWhole(QPainter& painter);
     QPointF canvasPosition(const QMouseEvent& event) const;
     bool onCanvas(const QPointF& p) const;
 
     const Surface* surface_ = nullptr;
+    // Kept between paints so that a paint allocates nothing: a few rows of the canvas in the
+    // screen's format, and the whole canvas for scaled screens only.
+    QImage strip_;
+    QImage whole_;
     Qt::MouseButtons pressed_;
 };
 
