@@ -7,13 +7,17 @@
 #include "platform/qt/main_window_view.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QIcon>
 #include <QLocale>
 #include <QSessionManager>
 #include <QSize>
+#include <QTimer>
 #include <QTranslator>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 
@@ -28,6 +32,28 @@ int Print(const std::string& text) {
     std::fputs(text.c_str(), stdout);
     return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? 0 : 1;
 }
+
+// For the start-up benchmark (bench/startup), asked for with QUILLET_REPORT_FIRST_PAINT: once
+// the window's first paint has been flushed to the screen, the monotonic clock in seconds on
+// stdout, then the program quits.
+class FirstPaintReport : public QObject {
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
+            QTimer::singleShot(0, [] {
+                const auto now = std::chrono::steady_clock::now().time_since_epoch();
+                std::printf("first-paint %.6f\n", std::chrono::duration<double>(now).count());
+                std::fflush(stdout);
+                QCoreApplication::exit(0);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    bool seen_ = false;
+};
 
 } // namespace
 
@@ -89,6 +115,10 @@ int main(int argc, char* argv[]) {
     platform.SetEchoToStderr(false);
     if (form.Unloaded) {
         return 0;
+    }
+    FirstPaintReport firstPaint;
+    if (std::getenv("QUILLET_REPORT_FIRST_PAINT") != nullptr) {
+        view.installEventFilter(&firstPaint);
     }
     view.show();
     return QApplication::exec();
