@@ -10,14 +10,33 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
 namespace quillet {
 
+// One fill as a replay takes it: the seed (as Surface::GetPixel reads it) and the brush.
+struct FillAt {
+    double x;
+    double y;
+    Colour brush;
+};
+
+// Paints fills 1..count onto the picture exactly as picture.ExtFloodFill(x, y,
+// picture.GetPixel(x, y), brush) for each in turn would. While the fills are small they are
+// painted so; once they have painted about as much as cutting the picture into regions costs,
+// the rest are replayed on the regions. `fill(i)` gives fill i; `painted(i)` is told after fill
+// i and returns false to stop there. Returns how many fills were painted.
+int ReplayFills(Surface& picture, int count, const std::function<FillAt(int)>& fill,
+                const std::function<bool(int)>& painted);
+
 class FillReplay {
   public:
+    // The runs of equal colour in the rows of the picture: the cost of cutting it.
+    static std::size_t Runs(const Surface& picture);
+
     // Whether the picture is small enough for the 32-bit region numbers.
     static bool Fits(const Surface& picture);
 

@@ -209,6 +209,60 @@ MajorRange VisibleRange(double a0, double a1, int majorLimit) {
     return r;
 }
 
+// The span fill of ExtFloodFill from a seed of colour `seed` (not `brush`) at (sx, sy); with
+// Count, what it paints is added to `work`, which it returns. Only the fill that is asked
+// counts, in its busiest loop.
+template <bool Count>
+Surface::FloodWork SpanFill(Colour* pixels, int width, int height, int sx, int sy, Colour seed,
+                            Colour brush, Surface::FloodWork work) {
+    struct Span {
+        int y, left, right, dy; // scan line y between left..right, reached from y - dy
+    };
+    std::vector<Span> stack;
+    stack.reserve(256);
+    stack.push_back({sy, sx, sx, 1});
+    stack.push_back({sy - 1, sx, sx, -1});
+    while (!stack.empty()) {
+        Span s = stack.back();
+        stack.pop_back();
+        if (s.y < 0 || s.y >= height) {
+            continue;
+        }
+        Colour* row = pixels + static_cast<std::size_t>(s.y) * static_cast<std::size_t>(width);
+        int px = s.left;
+        while (px <= s.right) {
+            if (row[px] != seed) {
+                ++px;
+                continue;
+            }
+            int l = px;
+            while (l > 0 && row[l - 1] == seed) {
+                --l;
+            }
+            int r = px;
+            while (r + 1 < width && row[r + 1] == seed) {
+                ++r;
+            }
+            std::fill(row + l, row + r + 1, brush);
+            if constexpr (Count) {
+                work.pixels += static_cast<std::size_t>(r - l + 1);
+                ++work.spans;
+            }
+            stack.push_back({s.y + s.dy, l, r, s.dy});
+            // The run may overhang its parent span; what lies beyond must be looked at
+            // on the parent's line too.
+            if (l < s.left) {
+                stack.push_back({s.y - s.dy, l, s.left - 1, -s.dy});
+            }
+            if (r > s.right) {
+                stack.push_back({s.y - s.dy, s.right + 1, r, -s.dy});
+            }
+            px = r + 2;
+        }
+    }
+    return work;
+}
+
 } // namespace
 
 Surface::Surface(int width, int height, Colour backColor)
@@ -425,55 +479,24 @@ Colour Surface::GetPixel(double x, double y) const {
 }
 
 bool Surface::ExtFloodFill(double x, double y, Colour surfaceColour, Colour brush) {
+    FloodWork uncounted;
+    return Flood<false>(x, y, surfaceColour, brush, uncounted);
+}
+
+bool Surface::ExtFloodFill(double x, double y, Colour surfaceColour, Colour brush,
+                           FloodWork& work) {
+    return Flood<true>(x, y, surfaceColour, brush, work);
+}
+
+template <bool Count>
+bool Surface::Flood(double x, double y, Colour surfaceColour, Colour brush, FloodWork& work) {
     brush &= COLOUR_MASK;
-    Colour seed = GetPixel(x, y);
+    const Colour seed = GetPixel(x, y);
     if (seed == CLR_INVALID || seed != surfaceColour || seed == brush) {
         return false;
     }
-    struct Span {
-        int y, left, right, dy; // scan line y between left..right, reached from y - dy
-    };
-    std::vector<Span> stack;
-    stack.reserve(256);
-    const int sx = static_cast<int>(x);
-    const int sy = static_cast<int>(y);
-    stack.push_back({sy, sx, sx, 1});
-    stack.push_back({sy - 1, sx, sx, -1});
-    while (!stack.empty()) {
-        Span s = stack.back();
-        stack.pop_back();
-        if (s.y < 0 || s.y >= height_) {
-            continue;
-        }
-        Colour* row =
-            pixels_.data() + static_cast<std::size_t>(s.y) * static_cast<std::size_t>(width_);
-        int px = s.left;
-        while (px <= s.right) {
-            if (row[px] != seed) {
-                ++px;
-                continue;
-            }
-            int l = px;
-            while (l > 0 && row[l - 1] == seed) {
-                --l;
-            }
-            int r = px;
-            while (r + 1 < width_ && row[r + 1] == seed) {
-                ++r;
-            }
-            std::fill(row + l, row + r + 1, brush);
-            stack.push_back({s.y + s.dy, l, r, s.dy});
-            // The run may overhang its parent span; what lies beyond must be looked at
-            // on the parent's line too.
-            if (l < s.left) {
-                stack.push_back({s.y - s.dy, l, s.left - 1, -s.dy});
-            }
-            if (r > s.right) {
-                stack.push_back({s.y - s.dy, s.right + 1, r, -s.dy});
-            }
-            px = r + 2;
-        }
-    }
+    work = SpanFill<Count>(pixels_.data(), width_, height_, static_cast<int>(x),
+                           static_cast<int>(y), seed, brush, work);
     return true;
 }
 

@@ -4,6 +4,7 @@
 // and bottom edge of their box, and the flood fill is an exact-colour surface fill.
 // Everything is deterministic so that replayed fills give the same pixels on every machine.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -51,6 +52,14 @@ class Surface {
     // have `surfaceColour`, or already has the brush colour.
     bool ExtFloodFill(double x, double y, Colour surfaceColour, Colour brush);
 
+    // What flood fills painted: pixels, and the runs of a row they painted them in.
+    struct FloodWork {
+        std::size_t pixels = 0;
+        std::size_t spans = 0;
+    };
+    // The same fill, adding what it paints to `work`.
+    bool ExtFloodFill(double x, double y, Colour surfaceColour, Colour brush, FloodWork& work);
+
     // SRCCOPY of the width x height block at the origin of `src` to the origin of this surface.
     void BitBlt(const Surface& src, int width, int height);
 
@@ -65,6 +74,8 @@ class Surface {
 
   private:
     void Plot(int x, int y, Colour pen);
+    template <bool Count>
+    bool Flood(double x, double y, Colour surfaceColour, Colour brush, FloodWork& work);
 
     int width_;
     int height_;

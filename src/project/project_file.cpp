@@ -112,19 +112,20 @@ void frmMain::LoadProject(const std::string& path) {
     if (n > 1) {
         picMain.DrawMode = R2_COPYPEN;
         int next = 1;
-        if (n > 2 && !OnFillReplayed && FillReplay::Fits(picMain)) {
-            // The older fills at once on the regions of the picture, rather than a flood of
-            // the canvas for each; the two newest are painted below for the snapshots. The
-            // hook wants the canvas after every fill, so it gets the fills one by one.
-            FillReplay regions(picMain);
-            for (; next <= n - 2 && !cancelled; ++next) {
+        if (n > 2 && !OnFillReplayed) {
+            // The older fills need not be seen one by one: the replay may take them on the
+            // regions of the picture rather than flood the canvas for each. The hook wants the
+            // canvas after every fill, so it gets them painted one by one.
+            auto fill = [this](int i) {
+                const udtFill& f = arrFills[i];
                 // Seeded as FloodFillAt seeds it.
-                const udtFill& fill = arrFills[next];
-                regions.Fill(RoundPixel(fill.X), RoundPixel(fill.Y),
-                             static_cast<Colour>(fill.Color));
-                cancelled = !platform.Progress(next, n);
-            }
-            regions.WriteTo(picMain);
+                return FillAt{RoundPixel(f.X), RoundPixel(f.Y), static_cast<Colour>(f.Color)};
+            };
+            auto painted = [this, n, &cancelled](int i) {
+                cancelled = !platform.Progress(i, n);
+                return !cancelled;
+            };
+            next = 1 + ReplayFills(picMain, n - 2, fill, painted);
         }
         for (int i = next; i <= n - 2; ++i) {
             replay(i);

@@ -169,6 +169,39 @@ TEST(FillReplay, GivesThePixelsOfTheFillsOneAfterAnother) {
     }
 }
 
+// The same fills through ReplayFills, which paints the first ones and takes the rest on the
+// regions once they have painted enough: stopped after fill `stop`, or at the end.
+TEST(FillReplay, ReplayFillsPaintsThenTakesTheRegionsAndStopsWhenTold) {
+    for (const Kind& kind : KINDS) {
+        for (const int stop : {1, 3, 150, 400}) {
+            std::mt19937 rng(11);
+            const int w = 50 + static_cast<int>(rng() % 20);
+            const int h = 40 + static_cast<int>(rng() % 20);
+            Surface plain(w, h);
+            kind.draw(plain, rng);
+            Surface replayed = plain;
+            std::vector<FillAt> fills;
+            for (int i = 0; i < 400; ++i) {
+                const FillSeed f = RandomFill(rng, w, h);
+                fills.push_back({f.x, f.y, f.colour});
+            }
+            for (int i = 0; i < stop; ++i) {
+                const FillAt& f = fills[static_cast<std::size_t>(i)];
+                plain.ExtFloodFill(f.x, f.y, plain.GetPixel(f.x, f.y), f.brush);
+            }
+            int told = 0;
+            const int painted = ReplayFills(
+                replayed, 400, [&](int i) { return fills[static_cast<std::size_t>(i - 1)]; },
+                [&](int i) {
+                    EXPECT_EQ(i, ++told) << "fills are told in order";
+                    return i < stop;
+                });
+            EXPECT_EQ(painted, stop) << kind.name;
+            EXPECT_EQ(replayed.Pixels(), plain.Pixels()) << kind.name << ", stop " << stop;
+        }
+    }
+}
+
 TEST(FillReplay, NothingOnAnEmptyPicture) {
     for (const auto& [w, h] : {std::pair{0, 0}, {0, 5}, {5, 0}}) {
         Surface s(w, h);
@@ -206,8 +239,16 @@ TEST(FillReplay, ALoadGivesTheCanvasAndSnapshotsOfItsFillsReplayedInTurn) {
     const int counts[] = {0, 1, 2, 3, 4, 60, 300};
     std::mt19937 rng(7);
     for (const int n : counts) {
-        for (int round = 0; round < 2; ++round) {
-            const ProjectData data = RandomProject(rng, n);
+        for (int round = 0; round < 3; ++round) {
+            ProjectData data = RandomProject(rng, n);
+            if (round == 2) {
+                // Fills that flood most of the canvas, one colour and then another: after a
+                // few of them the rest are taken on the regions.
+                for (int i = 0; i < n; ++i) {
+                    data.fills[static_cast<std::size_t>(i)] = {
+                        static_cast<std::int32_t>(i % 2 ? 0x0000FF : 0xFF0000), 580, 0};
+                }
+            }
             const std::string path = dir.Write("p.qlf", WriteProject(data, '.'));
             ProjectData linesOnly = data;
             linesOnly.fills.clear();
