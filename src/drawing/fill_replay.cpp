@@ -370,7 +370,7 @@ void FillReplay::Join(Id region, Colour brush) {
     }
     pieces_.clear();
     if (crowded != nullptr) {
-        // No neighbour has the brush colour: those that had it are part of the region now.
+        // No neighbour has the brush colour: those that had it belong to the region now.
         const auto it = crowded->byColour.find(brush);
         if (it != crowded->byColour.end()) {
             crowded->filed -= it->second.size();
