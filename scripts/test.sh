@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Quillet with warnings as errors and runs every test; then the core tests once more
-# under AddressSanitizer and UndefinedBehaviorSanitizer; then, with clang, the fuzz targets:
+# under AddressSanitizer and UndefinedBehaviorSanitizer (the benchmarks run once briefly as a
+# smoke test); then, with clang, the fuzz targets:
 # their seed corpora replayed and a minute of fuzzing each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,6 +11,13 @@ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_WE
   -DQUILLET_BUILD_TOOL=ON >/dev/null
 cmake --build build-test -j "$jobs"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build-test --output-on-failure -j "$jobs"
+# The benchmarks once, briefly: that they run, not how fast (timings are never judged here).
+for bench in build-test/bench/quillet_bench build-test/bench/startup/canvas_bench; do
+  if [ -x "$bench" ]; then
+    QT_QPA_PLATFORM=offscreen "$bench" --benchmark_min_time=0.01 >/dev/null
+    echo "benchmark smoke run passed: $bench"
+  fi
+done
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLET_WERROR=ON \
   -DQUILLET_BUILD_QT=OFF -DQUILLET_BUILD_BENCH=OFF -DQUILLET_BUILD_TOOL=OFF \
   -DQUILLET_SANITIZE=address,undefined >/dev/null
