@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Builds Quillet with warnings as errors and runs every test; then the core tests once more
-# under AddressSanitizer and UndefinedBehaviorSanitizer (the benchmarks run once briefly as a
-# smoke test); then, with clang, the fuzz targets:
-# their seed corpora replayed and a minute of fuzzing each.
+# Builds Quillet with warnings as errors, runs every test and each benchmark once briefly; then
+# the core tests once more under AddressSanitizer and UndefinedBehaviorSanitizer; then, with
+# clang, the fuzz targets: their seed corpora replayed and a minute of fuzzing each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
