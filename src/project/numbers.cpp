@@ -1,11 +1,13 @@
 #include "project/numbers.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
-#include <vector>
 
 namespace quillet {
 
@@ -42,21 +44,81 @@ struct PowerTable {
     }
 };
 
+const PowerTable& Powers() {
+    static const PowerTable table;
+    return table;
+}
+
 // Callers keep e at most LARGEST_POWER.
 double PowerOfTen(long long e) {
-    static const PowerTable table;
     if (e < SMALLEST_POWER) {
         return 0;
     }
-    return table.values[static_cast<std::size_t>(e - SMALLEST_POWER)];
+    return Powers().values[static_cast<std::size_t>(e - SMALLEST_POWER)];
 }
 
+// Eight characters at once, in memory order.
+std::uint64_t LoadEight(const char* p) {
+    std::uint64_t chunk = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&chunk, p, sizeof chunk);
+    } else {
+        for (int i = 0; i < 8; ++i) {
+            chunk |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+        }
+    }
+    return chunk;
+}
+
+bool AllEightDigits(std::uint64_t chunk) {
+    // Each byte in 0x30..0x39: high nibble 3, and adding 6 does not carry out of the low one.
+    return ((chunk & 0xF0F0F0F0F0F0F0F0) |
+            (((chunk + 0x0606060606060606) & 0xF0F0F0F0F0F0F0F0) >> 4)) == 0x3333333333333333;
+}
+
+std::uint64_t EightDigitsValue(std::uint64_t chunk) {
+    // Pairs, then fours, then all eight, each step one multiply.
+    chunk -= 0x3030303030303030;
+    chunk = (chunk * 10) + (chunk >> 8);
+    chunk = (((chunk & 0x000000FF000000FF) * (100 + (1000000ULL << 32))) +
+             (((chunk >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32)))) >>
+            32;
+    return chunk;
+}
+
+// Reads a run of digits from p, as an integer (wrapping past 19 digits), and moves p past it.
+inline std::uint64_t GatherDigits(const char*& p, const char* end) {
+    std::uint64_t value = 0;
+    while (end - p >= 8) {
+        const std::uint64_t chunk = LoadEight(p);
+        if (!AllEightDigits(chunk)) {
+            break;
+        }
+        value = value * 100000000 + EightDigitsValue(chunk);
+        p += 8;
+    }
+    while (p != end && IsDigit(*p)) {
+        value = value * 10 + static_cast<std::uint64_t>(*p - '0');
+        ++p;
+    }
+    return value;
+}
+
+// 2^53: below it every integer is a double.
+constexpr std::uint64_t EXACT_INTEGERS = std::uint64_t{1} << 53;
+
 // Digits taken from the right, each times a floating-point power of ten, summed in that order.
-// Overflow (any text of more than 309 characters reaches 10^309) gives no value.
-std::optional<double> DigitSum(std::string_view digits) {
+// Overflow (any text of more than 309 characters reaches 10^309) gives no value. `value` is the
+// digits read as an integer when there are at most 19 of them (it may have wrapped otherwise).
+std::optional<double> DigitSum(std::string_view digits, std::uint64_t value) {
     const std::size_t n = digits.size();
     if (n > LARGEST_POWER + 1) {
         return std::nullopt;
+    }
+    // Below 2^53 every nonzero term is a digit times an exact power up to 10^15 and every
+    // partial sum is an integer below the value, so the sum in that order is the value itself.
+    if (n <= 19 && value < EXACT_INTEGERS) {
+        return static_cast<double>(value);
     }
     double sum = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -69,37 +131,46 @@ std::optional<double> DigitSum(std::string_view digits) {
     return sum;
 }
 
+std::optional<double> DigitSum(std::string_view digits) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < digits.size() && i < 19; ++i) {
+        value = value * 10 + static_cast<std::uint64_t>(digits[i] - '0');
+    }
+    return DigitSum(digits, value);
+}
+
 // The conversion recurses on the fraction text, and each recursion cuts its text (by reference)
 // at its own first separator, which sets the power of ten the caller scales with. Unrolled from
-// the innermost level so that a text of thousands of separators cannot exhaust the stack.
-// Reached only by text of digits, separators and one leading '-'.
+// the innermost level, walking the parts between separators from the right, so that a text of
+// thousands of separators cannot exhaust the stack. Reached only by text of digits, separators
+// and one leading '-'.
 std::optional<double> ConvertDigitByDigit(std::string_view text, char decimal) {
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i == text.size() || IsSeparator(text[i])) {
-            parts.push_back(text.substr(start, i - start));
-            start = i + 1;
-        }
+    std::size_t first = 0;
+    while (first < text.size() && !IsSeparator(text[first])) {
+        ++first;
     }
-    const std::size_t last = parts.size() - 1;
 
     // Value and remaining length of the level below the one being worked out. The texts of the
     // inner levels hold only digits and '.', the separators all having become '.'.
     double innerValue = 0;
     std::size_t innerLength = 0;
     std::size_t digitsBelow = 0;
-    for (std::size_t level = last; level >= 1; --level) {
-        digitsBelow += parts[level].size();
-        const std::size_t dots = last - level;
+    std::size_t dots = 0; // separators right of the level's own
+    std::size_t partEnd = text.size();
+    for (std::size_t at = text.size(); at-- > first;) {
+        if (!IsSeparator(text[at])) {
+            continue;
+        }
+        const std::string_view part = text.substr(at + 1, partEnd - at - 1);
+        digitsBelow += part.size();
         // Under a decimal point every '.' is one; under a decimal comma each '.' groups.
         const bool numeric = digitsBelow > 0 && (decimal == ',' || dots <= 1);
         double value = 0;
         std::size_t length = digitsBelow + dots;
         if (numeric) {
-            length = parts[level].size();
-            const std::optional<double> whole = DigitSum(parts[level]);
-            if (level == last) {
+            length = part.size();
+            const std::optional<double> whole = DigitSum(part);
+            if (dots == 0) {
                 value = whole.value_or(0);
             } else if (whole) {
                 const double v =
@@ -109,9 +180,11 @@ std::optional<double> ConvertDigitByDigit(std::string_view text, char decimal) {
         }
         innerValue = value;
         innerLength = length;
+        partEnd = at;
+        ++dots;
     }
 
-    std::string_view head = parts[0];
+    std::string_view head = text.substr(0, first);
     const bool negative = !head.empty() && head.front() == '-';
     if (negative) {
         head.remove_prefix(1);
@@ -121,7 +194,7 @@ std::optional<double> ConvertDigitByDigit(std::string_view text, char decimal) {
         return std::nullopt;
     }
     double result = *whole;
-    if (last > 0) {
+    if (first < text.size()) {
         result = PowerOfTen(-static_cast<long long>(innerLength)) * innerValue + *whole;
     }
     if (!std::isfinite(result)) {
@@ -133,8 +206,15 @@ std::optional<double> ConvertDigitByDigit(std::string_view text, char decimal) {
 // For text the digit rule would misread. The first separator is taken as the decimal point and
 // later ones are dropped, which is what the digit rule does with them too.
 std::optional<double> ConvertByValue(std::string_view text) {
-    std::string clean;
-    clean.reserve(text.size());
+    // On the stack unless the text is long.
+    char small[128];
+    std::string large;
+    char* clean = small;
+    if (text.size() > sizeof small) {
+        large.resize(text.size());
+        clean = large.data();
+    }
+    std::size_t length = 0;
     bool pointSeen = false;
     bool inExponent = false;
     long long exponent = 0;
@@ -148,7 +228,7 @@ std::optional<double> ConvertByValue(std::string_view text) {
         }
         if (IsSeparator(c)) {
             if (!pointSeen) {
-                clean += '.';
+                clean[length++] = '.';
                 pointSeen = true;
             }
             continue;
@@ -170,10 +250,10 @@ std::optional<double> ConvertByValue(std::string_view text) {
                 ++digitsBeforePoint;
             }
         }
-        clean += c;
+        clean[length++] = c;
     }
     double value = 0;
-    const auto [ptr, ec] = std::from_chars(clean.data(), clean.data() + clean.size(), value);
+    const auto [ptr, ec] = std::from_chars(clean, clean + length, value);
     if (ec == std::errc::result_out_of_range) {
         // Too small to hold is 0; too large is an overflow.
         if (firstNonZero < 0) {
@@ -182,19 +262,24 @@ std::optional<double> ConvertByValue(std::string_view text) {
         const long long order =
             digitsBeforePoint - firstNonZero - 1 + (exponentNegative ? -exponent : exponent);
         if (order < 0) {
-            return clean.front() == '-' ? -0.0 : 0.0;
+            return clean[0] == '-' ? -0.0 : 0.0;
         }
         return std::nullopt;
     }
-    if (ec != std::errc() || ptr != clean.data() + clean.size() || !std::isfinite(value)) {
+    if (ec != std::errc() || ptr != clean + length || !std::isfinite(value)) {
         return std::nullopt;
     }
     return value;
 }
 
-} // namespace
+enum class Form {
+    NotNumeric,
+    DigitRule, // sign '-' or none, digits and separators only
+    ByValue,   // with surrounding spaces, a '+' or an exponent
+};
 
-bool IsNumericText(std::string_view text, char decimalSeparator) {
+// The numeric test, telling at once which conversion the text takes.
+Form Classify(std::string_view text, char decimalSeparator) {
     const char decimal = DecimalOf(decimalSeparator);
     const char grouping = decimal == ',' ? '.' : ',';
     std::size_t i = 0;
@@ -205,7 +290,9 @@ bool IsNumericText(std::string_view text, char decimalSeparator) {
     while (end > i && text[end - 1] == ' ') {
         --end;
     }
+    bool byValue = i > 0 || end < text.size();
     if (i < end && (text[i] == '+' || text[i] == '-')) {
+        byValue = byValue || text[i] == '+';
         ++i;
     }
     bool anyDigit = false;
@@ -221,35 +308,85 @@ bool IsNumericText(std::string_view text, char decimalSeparator) {
         }
     }
     if (!anyDigit) {
-        return false;
+        return Form::NotNumeric;
     }
     if (i < end && (text[i] == 'e' || text[i] == 'E')) {
+        byValue = true;
         ++i;
         if (i < end && (text[i] == '+' || text[i] == '-')) {
             ++i;
         }
         if (i == end || !IsDigit(text[i])) {
-            return false;
+            return Form::NotNumeric;
         }
         while (i < end && IsDigit(text[i])) {
             ++i;
         }
     }
-    return i == end;
+    if (i != end) {
+        return Form::NotNumeric;
+    }
+    return byValue ? Form::ByValue : Form::DigitRule;
+}
+
+} // namespace
+
+bool IsNumericText(std::string_view text, char decimalSeparator) {
+    return Classify(text, decimalSeparator) != Form::NotNumeric;
+}
+
+NumberReading ReadNumber(std::string_view text, char decimalSeparator) {
+    // The form the writer produces, "-?D*([,.]D*)?", is tested and its digits gathered in one
+    // pass; such text is numeric under either separator whenever it holds a digit.
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    const bool negative = p != end && *p == '-';
+    p += negative ? 1 : 0;
+    const char* const headBegin = p;
+    const std::uint64_t head = GatherDigits(p, end);
+    const char* const headEnd = p;
+    const bool separator = p != end && IsSeparator(*p);
+    p += separator ? 1 : 0;
+    const char* const fractionBegin = p;
+    const std::uint64_t fraction = GatherDigits(p, end);
+    const char* const fractionEnd = p;
+
+    if (p != end || (headEnd == headBegin && fractionEnd == fractionBegin)) {
+        switch (Classify(text, decimalSeparator)) {
+        case Form::NotNumeric:
+            return {false, 0.0};
+        case Form::ByValue:
+            return {true, ConvertByValue(text)};
+        case Form::DigitRule:
+            return {true, ConvertDigitByDigit(text, DecimalOf(decimalSeparator))};
+        }
+    }
+
+    const auto span = [](const char* from, const char* to) {
+        return std::string_view(from, static_cast<std::size_t>(to - from));
+    };
+    const std::optional<double> whole = DigitSum(span(headBegin, headEnd), head);
+    if (!whole) {
+        return {true, std::nullopt};
+    }
+    double result = *whole;
+    if (separator) {
+        // The fraction on its own: its overflow costs only the fraction.
+        const std::string_view digits = span(fractionBegin, fractionEnd);
+        const double inner = digits.empty() ? 0 : DigitSum(digits, fraction).value_or(0);
+        result = PowerOfTen(-static_cast<long long>(digits.size())) * inner + *whole;
+        if (!std::isfinite(result)) {
+            return {true, std::nullopt};
+        }
+    }
+    return {true, negative ? -result : result};
 }
 
 std::optional<double> ParseNumberChecked(std::string_view text, char decimalSeparator) {
-    const char decimal = DecimalOf(decimalSeparator);
-    if (!IsNumericText(text, decimal)) {
-        return 0.0;
-    }
-    if (text.find_first_of(" +eE") != std::string_view::npos) {
-        return ConvertByValue(text);
-    }
-    return ConvertDigitByDigit(text, decimal);
+    return ReadNumber(text, decimalSeparator).value;
 }
 
-double ParseNumber(std::string text, char decimalSeparator) {
+double ParseNumber(std::string_view text, char decimalSeparator) {
     return ParseNumberChecked(text, decimalSeparator).value_or(0.0);
 }
 
@@ -279,24 +416,32 @@ namespace {
 
 // The significant digits of |v| rounded to `precision` of them, trailing zeros dropped, and
 // the decimal exponent of the first one.
-void SignificantDigits(double v, int precision, std::string& digits, int& exponent) {
+struct Significant {
+    char digits[17];
+    std::size_t count = 0;
+    int exponent = 0;
+
+    std::string_view Digits() const { return {digits, count}; }
+};
+
+Significant SignificantDigits(double v, int precision) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(v),
                                       std::chars_format::scientific, precision - 1);
     const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
     const std::size_t e = text.find('e');
-    digits.clear();
+    Significant s;
     for (char c : text.substr(0, e)) {
         if (IsDigit(c)) {
-            digits += c;
+            s.digits[s.count++] = c;
         }
     }
-    exponent = 0;
     std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
-                    exponent);
-    while (digits.size() > 1 && digits.back() == '0') {
-        digits.pop_back();
+                    s.exponent);
+    while (s.count > 1 && s.digits[s.count - 1] == '0') {
+        --s.count;
     }
+    return s;
 }
 
 // The reader scales the fraction digits by a power of ten that must stay a normal double,
@@ -305,49 +450,61 @@ constexpr int MOST_FRACTION_DIGITS = 307;
 
 } // namespace
 
-std::string FormatGeneralNumber(double v, char decimalSeparator) {
+void AppendGeneralNumber(std::string& out, double v, char decimalSeparator) {
     if (!std::isfinite(v) || v == 0) {
-        return "0";
+        out += '0';
+        return;
     }
     // 15 significant digits, correctly rounded, whatever the locale; then two corrections so
     // that the text reads back as (nearly) v and never as 0.
-    std::string digits;
-    int exponent = 0;
-    SignificantDigits(v, 15, digits, exponent);
-    if (exponent > LARGEST_POWER ||
-        (exponent == LARGEST_POWER && std::string_view(digits) > "179769313486231")) {
+    Significant s = SignificantDigits(v, 15);
+    if (s.exponent > LARGEST_POWER ||
+        (s.exponent == LARGEST_POWER && s.Digits() > "179769313486231")) {
         // Rounded up past the largest double: the reader would overflow. Round down instead.
-        digits = "179769313486231";
-        exponent = LARGEST_POWER;
+        constexpr std::string_view LARGEST = "179769313486231";
+        LARGEST.copy(s.digits, LARGEST.size());
+        s.count = LARGEST.size();
+        s.exponent = LARGEST_POWER;
     }
-    if (exponent < 0 && -exponent - 1 + static_cast<int>(digits.size()) > MOST_FRACTION_DIGITS) {
+    const auto fractionDigits = [&s] { return -s.exponent - 1 + static_cast<int>(s.count); };
+    if (s.exponent < 0 && fractionDigits() > MOST_FRACTION_DIGITS) {
         // More fraction digits than the reader keeps exactly: keep fewer significant ones.
-        const int precision = MOST_FRACTION_DIGITS + exponent + 1;
+        const int precision = MOST_FRACTION_DIGITS + s.exponent + 1;
         if (precision < 1) {
-            return "0";
+            out += '0';
+            return;
         }
-        SignificantDigits(v, precision, digits, exponent);
-        if (-exponent - 1 + static_cast<int>(digits.size()) > MOST_FRACTION_DIGITS) {
-            return "0";
+        s = SignificantDigits(v, precision);
+        if (fractionDigits() > MOST_FRACTION_DIGITS) {
+            out += '0';
+            return;
         }
     }
 
-    std::string out = v < 0 ? "-" : "";
-    const long long pointAt = exponent + 1; // digits before the separator
+    if (v < 0) {
+        out += '-';
+    }
+    const std::string_view digits = s.Digits();
+    const long long pointAt = s.exponent + 1; // digits before the separator
     const auto count = static_cast<long long>(digits.size());
     if (pointAt >= count) {
         out += digits;
         out.append(static_cast<std::size_t>(pointAt - count), '0');
     } else if (pointAt > 0) {
-        out.append(digits, 0, static_cast<std::size_t>(pointAt));
+        out += digits.substr(0, static_cast<std::size_t>(pointAt));
         out += DecimalOf(decimalSeparator);
-        out.append(digits, static_cast<std::size_t>(pointAt));
+        out += digits.substr(static_cast<std::size_t>(pointAt));
     } else {
         out += '0';
         out += DecimalOf(decimalSeparator);
         out.append(static_cast<std::size_t>(-pointAt), '0');
         out += digits;
     }
+}
+
+std::string FormatGeneralNumber(double v, char decimalSeparator) {
+    std::string out;
+    AppendGeneralNumber(out, v, decimalSeparator);
     return out;
 }
 

@@ -311,10 +311,11 @@ class Parser {
         return Expect(expected, [text](std::string_view line) { return line == text; });
     }
 
-    bool Numeric(std::string_view text) const { return IsNumericText(text, decimal_); }
-
-    double Convert(std::string_view text) const {
-        return ParseNumberChecked(text, decimal_).value_or(0.0);
+    // The numeric test and the conversion in one look at the text; an overflow reads as 0.
+    bool Number(std::string_view text, double& value) const {
+        const NumberReading reading = ReadNumber(text, decimal_);
+        value = reading.value.value_or(0.0);
+        return reading.numeric;
     }
 
     // The count is rounded. Above MAX_ELEMENTS (a count too large for a double included) fails,
@@ -325,14 +326,11 @@ class Parser {
                 return false;
             }
             const std::string_view number = line.substr(tag.size(), line.size() - tag.size() - 1);
-            if (!Numeric(number)) {
+            const NumberReading reading = ReadNumber(number, decimal_);
+            if (!reading.numeric || !reading.value) {
                 return false;
             }
-            const std::optional<double> value = ParseNumberChecked(number, decimal_);
-            if (!value) {
-                return false;
-            }
-            const double rounded = RoundHalfEven(*value);
+            const double rounded = RoundHalfEven(*reading.value);
             if (rounded > MAX_ELEMENTS || (required && rounded < 1)) {
                 return false;
             }
@@ -344,12 +342,7 @@ class Parser {
     // "X;Y", the parts not trimmed.
     bool Coordinates(std::string_view text, double& x, double& y) const {
         const auto parts = SplitInTwo(text, ";");
-        if (!parts || !Numeric(parts->first) || !Numeric(parts->second)) {
-            return false;
-        }
-        x = Convert(parts->first);
-        y = Convert(parts->second);
-        return true;
+        return parts && Number(parts->first, x) && Number(parts->second, y);
     }
 
     bool Bracketed(std::string_view part, double& x, double& y) const {
@@ -388,19 +381,20 @@ class Parser {
         if (first.size() < 2 || second.size() < 2) {
             return false;
         }
-        const std::string_view xText = first.substr(1);
-        const std::string_view yText = second.substr(0, second.size() - 1);
-        if (!Numeric(xText) || !Numeric(yText)) {
+        udtFill fill;
+        if (!Number(first.substr(1), fill.X) ||
+            !Number(second.substr(0, second.size() - 1), fill.Y)) {
             return false;
         }
         // A colour too large for a double does not fit 32 bits either.
         const double rounded = RoundHalfEven(
-            ParseNumberChecked(colour, decimal_).value_or(std::numeric_limits<double>::max()));
+            ReadNumber(colour, decimal_).value.value_or(std::numeric_limits<double>::max()));
         if (rounded < std::numeric_limits<std::int32_t>::min() ||
             rounded > std::numeric_limits<std::int32_t>::max()) {
             return false;
         }
-        data_.fills.push_back({static_cast<std::int32_t>(rounded), Convert(xText), Convert(yText)});
+        fill.Color = static_cast<std::int32_t>(rounded);
+        data_.fills.push_back(fill);
         return true;
     }
 
@@ -452,36 +446,56 @@ ParseProjectFile(const std::string& path, char decimalSeparator, const ReadProgr
 }
 
 std::string WriteProject(const ProjectData& data, char decimalSeparator) {
-    const auto number = [decimalSeparator](double v) {
-        return FormatGeneralNumber(v, decimalSeparator);
-    };
-    const auto count = [](std::size_t n) { return FormatInteger(static_cast<long long>(n)); };
-
     std::string out;
+    // Appended piece by piece: no text is built for a line or a number on its own.
+    const auto number = [&out, decimalSeparator](double v) {
+        AppendGeneralNumber(out, v, decimalSeparator);
+    };
+    const auto head = [&out](std::string_view tag, std::size_t n) {
+        out += tag;
+        out += FormatInteger(static_cast<long long>(n));
+        out += ">\r\n";
+    };
+
     out.reserve(512 + 40 * data.points.size() + 80 * data.lines.size() + 50 * data.fills.size());
     AppendLine(out, RULE);
     AppendLine(out, TITLE_LINE);
     AppendLine(out, RULE);
     AppendLine(out, "");
 
-    AppendLine(out, std::string(POINTS_HEAD) + count(data.points.size()) + ">");
+    head(POINTS_HEAD, data.points.size());
     for (const udtPoint& p : data.points) {
-        AppendLine(out, number(p.X) + ";" + number(p.Y));
+        number(p.X);
+        out += ';';
+        number(p.Y);
+        out += "\r\n";
     }
     AppendLine(out, POINTS_END);
     AppendLine(out, "");
 
-    AppendLine(out, std::string(LINES_HEAD) + count(data.lines.size()) + ">");
+    head(LINES_HEAD, data.lines.size());
     for (const udtLine& l : data.lines) {
-        AppendLine(out, "(" + number(l.X1) + ";" + number(l.Y1) + ")---(" + number(l.X2) + ";" +
-                            number(l.Y2) + ")");
+        out += '(';
+        number(l.X1);
+        out += ';';
+        number(l.Y1);
+        out += ")---(";
+        number(l.X2);
+        out += ';';
+        number(l.Y2);
+        out += ")\r\n";
     }
     AppendLine(out, LINES_END);
     AppendLine(out, "");
 
-    AppendLine(out, std::string(FILLS_HEAD) + count(data.fills.size()) + ">");
+    head(FILLS_HEAD, data.fills.size());
     for (const udtFill& f : data.fills) {
-        AppendLine(out, FormatInteger(f.Color) + " @ (" + number(f.X) + ";" + number(f.Y) + ")");
+        out += FormatInteger(f.Color);
+        out += " @ (";
+        number(f.X);
+        out += ';';
+        number(f.Y);
+        out += ")\r\n";
     }
     AppendLine(out, FILLS_END);
     AppendLine(out, "");
