@@ -1,8 +1,239 @@
 #include "drawing/drawing_state.h"
 
+#include <array>
+#include <bit>
 #include <utility>
 
 namespace quillet {
+
+namespace {
+
+// A double's bits as == sees them: the two zeros alike. NaN equals nothing and is kept apart.
+std::uint64_t EqualityBits(double v) {
+    return v == 0 ? 0 : std::bit_cast<std::uint64_t>(v);
+}
+
+bool Comparable(double x, double y) {
+    return x == x && y == y;
+}
+
+using PointKey = std::array<std::uint64_t, 2>;
+using LineKey = std::array<std::uint64_t, 4>;
+
+PointKey KeyOf(double x, double y) {
+    return {EqualityBits(x), EqualityBits(y)};
+}
+
+// A line and its reverse give the same key: the smaller end first.
+LineKey KeyOf(double x1, double y1, double x2, double y2) {
+    const PointKey a = KeyOf(x1, y1);
+    const PointKey b = KeyOf(x2, y2);
+    return b < a ? LineKey{b[0], b[1], a[0], a[1]} : LineKey{a[0], a[1], b[0], b[1]};
+}
+
+PointKey KeyOf(const udtPoint& p) {
+    return KeyOf(p.X, p.Y);
+}
+
+LineKey KeyOf(const udtLine& l) {
+    return KeyOf(l.X1, l.Y1, l.X2, l.Y2);
+}
+
+bool Comparable(const udtPoint& p) {
+    return Comparable(p.X, p.Y);
+}
+
+bool Comparable(const udtLine& l) {
+    return Comparable(l.X1, l.Y1) && Comparable(l.X2, l.Y2);
+}
+
+// Each word spread by its own multiplier, so that the words are worked on side by side, then
+// the sum mixed down.
+template <std::size_t N> std::uint64_t Hash(const std::array<std::uint64_t, N>& key) {
+    constexpr std::array<std::uint64_t, 4> MULTIPLIERS = {0x9E3779B97F4A7C15u, 0xC2B2AE3D27D4EB4Fu,
+                                                          0x165667B19E3779F9u, 0xD6E8FEB86659FD93u};
+    std::uint64_t h = 0;
+    for (std::size_t i = 0; i < N; ++i) {
+        h += std::rotl(key[i] * MULTIPLIERS[i], static_cast<int>(13 * i));
+    }
+    h ^= h >> 32;
+    h *= 0xBF58476D1CE4E5B9u;
+    return h ^ (h >> 29);
+}
+
+// The distinct values among entries 1..Size() of a list, each with the first entry that holds
+// it and how many do; the keys are read from the list itself. Entries come and go at the end
+// only, so taking the newest one off leaves the table exactly as it was before that entry came:
+// no other entry ever moves, and an entry's slot is remembered for taking it off after the list
+// has let it go.
+template <class T> class EntryIndex {
+  public:
+    using Key = decltype(KeyOf(T{}));
+
+    std::size_t Size() const { return slotOf_.size(); }
+
+    void Clear() {
+        slotOf_.clear();
+        counts_.clear();
+        std::fill(slots_.begin(), slots_.end(), 0);
+    }
+
+    bool Contains(const List1<T>& list, const Key& key) const {
+        if (slots_.empty()) {
+            return false;
+        }
+        return Find(list, key, Hash(key)) != NOT_FOUND;
+    }
+
+    // Takes the newest entry off.
+    void Pop() {
+        if (const std::uint32_t at = slotOf_.back(); at != NO_SLOT) {
+            if (--counts_[(slots_[at] & ENTRY) - 1] == 0) {
+                slots_[at] = 0;
+            }
+        }
+        slotOf_.pop_back();
+        counts_.pop_back();
+    }
+
+    // Takes in entries Size() + 1 up to n of the list, a batch at a time: the batch's keys are
+    // worked out and their slots fetched before the first of them goes in.
+    void Extend(const List1<T>& list, std::size_t n) {
+        if (LOAD * n > slots_.size()) {
+            Rehash(list, std::max<std::size_t>(64, std::bit_ceil(LOAD * n)));
+        }
+        slotOf_.reserve(n);
+        counts_.reserve(n);
+        constexpr std::size_t BATCH = 16;
+        std::array<Key, BATCH> keys{};
+        std::array<std::uint64_t, BATCH> hashes{};
+        std::array<bool, BATCH> comparable{};
+        while (Size() < n) {
+            const std::size_t first = Size();
+            const std::size_t count = std::min(BATCH, n - first);
+            for (std::size_t k = 0; k < count; ++k) {
+                const T& value = list[static_cast<int>(first + k) + 1];
+                keys[k] = KeyOf(value);
+                comparable[k] = Comparable(value);
+                hashes[k] = Hash(keys[k]);
+                __builtin_prefetch(&slots_[hashes[k] & Mask()]);
+            }
+            for (std::size_t k = 0; k < count; ++k) {
+                Add(list, keys[k], hashes[k], comparable[k]);
+            }
+        }
+    }
+
+  private:
+    // A slot holds the high half of the key's hash above the first entry with the key
+    // (1-based); 0 is an empty slot.
+    static constexpr std::uint64_t ENTRY = 0xFFFFFFFFu;
+    static constexpr std::uint32_t NO_SLOT = 0xFFFFFFFFu; // of an entry that equals nothing
+    static constexpr std::size_t NOT_FOUND = ~std::size_t{0};
+    // Slots per entry at least: few keys meet another's slot.
+    static constexpr std::size_t LOAD = 4;
+
+    std::size_t Mask() const { return slots_.size() - 1; }
+
+    // The key's slot, or NOT_FOUND with `free` set to the empty slot where it would go.
+    std::size_t Find(const List1<T>& list, const Key& key, std::uint64_t h,
+                     std::size_t* free = nullptr) const {
+        const std::uint64_t tag = h & ~ENTRY;
+        for (std::size_t at = h & Mask();; at = (at + 1) & Mask()) {
+            const std::uint64_t s = slots_[at];
+            if (s == 0) {
+                if (free != nullptr) {
+                    *free = at;
+                }
+                return NOT_FOUND;
+            }
+            if ((s & ~ENTRY) == tag && KeyOf(list[static_cast<int>(s & ENTRY)]) == key) {
+                return at;
+            }
+        }
+    }
+
+    // Takes in entry Size() + 1, of the key given, which hashes to h.
+    void Add(const List1<T>& list, const Key& key, std::uint64_t h, bool comparable) {
+        counts_.push_back(0);
+        if (!comparable) {
+            slotOf_.push_back(NO_SLOT);
+            return;
+        }
+        std::size_t free = 0;
+        std::size_t at = Find(list, key, h, &free);
+        if (at == NOT_FOUND) {
+            at = free;
+            slots_[at] = (h & ~ENTRY) | (Size() + 1);
+        }
+        ++counts_[(slots_[at] & ENTRY) - 1];
+        slotOf_.push_back(static_cast<std::uint32_t>(at));
+    }
+
+    // The entries taken in again, in list order, as if they had come that way.
+    void Rehash(const List1<T>& list, std::size_t slots) {
+        const std::size_t n = Size();
+        slots_.assign(slots, 0);
+        slotOf_.clear();
+        counts_.clear();
+        for (std::size_t i = 1; i <= n; ++i) {
+            const T& value = list[static_cast<int>(i)];
+            const Key key = KeyOf(value);
+            Add(list, key, Hash(key), Comparable(value));
+        }
+    }
+
+    std::vector<std::uint64_t> slots_;
+    std::vector<std::uint32_t> slotOf_; // per entry: the slot of its key
+    std::vector<std::uint32_t> counts_; // per entry: at the first with a key, how many have it
+};
+
+// Brings the index up to entries 1..count of the list: what is cut or replaced goes, what is
+// new comes.
+template <class T> void CatchUp(EntryIndex<T>& index, const List1<T>& list, int count) {
+    const auto wanted = static_cast<std::size_t>(std::clamp(count, 0, list.UBound()));
+    const std::size_t kept = std::min({index.Size(), list.TakeUnchanged(), wanted});
+    if (kept == 0 && index.Size() > 0) {
+        index.Clear();
+    }
+    while (index.Size() > kept) {
+        index.Pop();
+    }
+    index.Extend(list, wanted);
+}
+
+} // namespace
+
+struct DuplicateIndex::Tables {
+    EntryIndex<udtPoint> points;
+    EntryIndex<udtLine> lines;
+};
+
+DuplicateIndex::DuplicateIndex() = default;
+DuplicateIndex::DuplicateIndex(const DuplicateIndex&) {}
+DuplicateIndex& DuplicateIndex::operator=(const DuplicateIndex&) {
+    tables_.reset();
+    return *this;
+}
+DuplicateIndex::~DuplicateIndex() = default;
+
+bool DuplicateIndex::HasPoint(const List1<udtPoint>& points, int count, double x, double y) {
+    if (!tables_) {
+        tables_ = std::make_unique<Tables>();
+    }
+    CatchUp(tables_->points, points, count);
+    return Comparable(x, y) && tables_->points.Contains(points, KeyOf(x, y));
+}
+
+bool DuplicateIndex::HasLine(const List1<udtLine>& lines, int count, double x1, double y1,
+                             double x2, double y2) {
+    if (!tables_) {
+        tables_ = std::make_unique<Tables>();
+    }
+    CatchUp(tables_->lines, lines, count);
+    return Comparable(x1, y1) && Comparable(x2, y2) &&
+           tables_->lines.Contains(lines, KeyOf(x1, y1, x2, y2));
+}
 
 void DrawingState::SwapChosenPoints() {
     std::swap(dblX1, dblX2);

@@ -2,9 +2,13 @@
 // The drawing document: the element lists, their counts, the construction and preview state,
 // the undo bookkeeping and the rule by which the drawing commands are enabled.
 
+#include <algorithm>
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillet {
@@ -14,8 +18,29 @@ inline constexpr int MAX_ELEMENTS = 32767;
 
 // A list numbered from 1. Element numbers are data (step records store them), so the
 // numbering is kept rather than translated at every use.
+//
+// Entries change by ReDim, by cutting or growing with ReDimPreserve, and by writing entries
+// that a ReDim or a growth has just made; an entry is never rewritten in place later. A cache of
+// the list (at most one) relies on that to catch up with it cheaply: see TakeUnchanged.
 template <class T> class List1 {
   public:
+    List1() = default;
+    // A copy is a new list to the cache of the one it replaces.
+    List1(const List1& other) : items_(other.items_) {}
+    List1(List1&& other) noexcept : items_(std::move(other.items_)) { other.unchanged_ = 0; }
+    List1& operator=(const List1& other) {
+        items_ = other.items_;
+        unchanged_ = 0;
+        return *this;
+    }
+    List1& operator=(List1&& other) noexcept {
+        items_ = std::move(other.items_);
+        unchanged_ = 0;
+        other.unchanged_ = 0;
+        return *this;
+    }
+    ~List1() = default;
+
     T& operator[](int i) {
         assert(i >= 1 && i <= UBound());
         return items_[static_cast<std::size_t>(i - 1)];
@@ -26,13 +51,28 @@ template <class T> class List1 {
     }
     int UBound() const { return static_cast<int>(items_.size()); }
     // Grows or cuts to entries 1..n, keeping the entries that remain.
-    void ReDimPreserve(int n) { items_.resize(static_cast<std::size_t>(n < 0 ? 0 : n)); }
+    void ReDimPreserve(int n) {
+        items_.resize(static_cast<std::size_t>(n < 0 ? 0 : n));
+        unchanged_ = std::min(unchanged_, items_.size());
+    }
     // Entries 1..n, all cleared.
-    void ReDim(int n) { items_.assign(static_cast<std::size_t>(n < 0 ? 0 : n), T{}); }
-    bool operator==(const List1&) const = default;
+    void ReDim(int n) {
+        items_.assign(static_cast<std::size_t>(n < 0 ? 0 : n), T{});
+        unchanged_ = 0;
+    }
+    bool operator==(const List1& other) const { return items_ == other.items_; }
+
+    // How many leading entries are as they were at the previous call (none at the first); from
+    // now on all of them count as unchanged.
+    std::size_t TakeUnchanged() const {
+        const std::size_t n = unchanged_;
+        unchanged_ = items_.size();
+        return n;
+    }
 
   private:
     std::vector<T> items_;
+    mutable std::size_t unchanged_ = 0;
 };
 
 struct udtPoint {
@@ -54,6 +94,28 @@ struct udtFill {
     double X = 0;
     double Y = 0;
     bool operator==(const udtFill&) const = default;
+};
+
+// Which points and lines a drawing holds, by exact value, so that the duplicate test of a new
+// corner or side needs no scan. It is a cache of the lists: it catches up with them when asked,
+// starts empty when copied, and never makes two drawings unequal.
+class DuplicateIndex {
+  public:
+    DuplicateIndex();
+    DuplicateIndex(const DuplicateIndex&);
+    DuplicateIndex& operator=(const DuplicateIndex&);
+    ~DuplicateIndex();
+    bool operator==(const DuplicateIndex&) const { return true; }
+
+    // Whether points[1..count] holds (x, y): both coordinates ==.
+    bool HasPoint(const List1<udtPoint>& points, int count, double x, double y);
+    // Whether lines[1..count] holds the line from (x1, y1) to (x2, y2) either way round.
+    bool HasLine(const List1<udtLine>& lines, int count, double x1, double y1, double x2,
+                 double y2);
+
+  private:
+    struct Tables;
+    std::unique_ptr<Tables> tables_;
 };
 
 struct udtUndoStep {
@@ -130,6 +192,15 @@ struct DrawingState {
 
     bool operator==(const DrawingState&) const = default;
 
+    // Whether arrPoints[1..intPointCount] holds (x, y), as a scan comparing with == finds it.
+    bool HoldsPoint(double x, double y) const {
+        return duplicates_.HasPoint(arrPoints, intPointCount, x, y);
+    }
+    // Whether arrLines[1..intLineCount] holds the line either way round, compared with ==.
+    bool HoldsLine(double x1, double y1, double x2, double y2) const {
+        return duplicates_.HasLine(arrLines, intLineCount, x1, y1, x2, y2);
+    }
+
     void SwapChosenPoints();
     // Opens step record intUndoSteps + 1, empty.
     void OpenStep();
@@ -142,6 +213,9 @@ struct DrawingState {
     void CommitFillUndo();
     // Applies the one rule table of the drawing commands' enabled state.
     void UpdateCommands(CommandEvent event);
+
+  private:
+    mutable DuplicateIndex duplicates_;
 };
 
 } // namespace quillet

@@ -20,46 +20,56 @@ bool SameLine(const udtLine& l, double x1, double y1, double x2, double y2) {
            (l.X1 == x2 && l.Y1 == y2 && l.X2 == x1 && l.Y2 == y1);
 }
 
-bool HasPoint(const DrawingState& d, double x, double y) {
-    for (int i = 1; i <= d.intPointCount; ++i) {
-        if (d.arrPoints[i].X == x && d.arrPoints[i].Y == y) {
-            return true;
-        }
-    }
-    return false;
-}
+// What AddLine and AddPoint would append for the polygon's sides (side i from corner i to the
+// next) and corners: those the drawing lacks, and that no earlier side or corner of the polygon
+// repeats.
+struct NewElements {
+    std::vector<bool> sides;
+    std::vector<bool> corners;
+    int lines = 0;
+    int points = 0;
+};
 
-bool HasLine(const DrawingState& d, double x1, double y1, double x2, double y2) {
-    for (int i = 1; i <= d.intLineCount; ++i) {
-        if (SameLine(d.arrLines[i], x1, y1, x2, y2)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// How many of the polygon's sides and corners AddLine and AddPoint would append.
-bool FitsInDrawing(const DrawingState& d, const std::vector<udtPoint>& corners) {
+NewElements FindNewElements(const DrawingState& d, const std::vector<udtPoint>& corners) {
     const std::size_t n = corners.size();
-    int newLines = 0;
-    int newPoints = 0;
+    NewElements fresh;
+    fresh.sides.assign(n, false);
+    fresh.corners.assign(n, false);
     for (std::size_t i = 0; i < n; ++i) {
         const udtPoint& a = corners[i];
         const udtPoint& b = corners[(i + 1) % n];
-        bool seen = HasLine(d, a.X, a.Y, b.X, b.Y);
+        bool seen = d.HoldsLine(a.X, a.Y, b.X, b.Y);
         for (std::size_t j = 0; j < i && !seen; ++j) {
             const udtPoint& p = corners[j];
             const udtPoint& q = corners[(j + 1) % n];
             seen = SameLine({p.X, p.Y, q.X, q.Y}, a.X, a.Y, b.X, b.Y);
         }
-        newLines += seen ? 0 : 1;
-        bool known = HasPoint(d, a.X, a.Y);
+        fresh.sides[i] = !seen;
+        fresh.lines += seen ? 0 : 1;
+        bool known = d.HoldsPoint(a.X, a.Y);
         for (std::size_t j = 0; j < i && !known; ++j) {
             known = corners[j] == a;
         }
-        newPoints += known ? 0 : 1;
+        fresh.corners[i] = !known;
+        fresh.points += known ? 0 : 1;
     }
-    return d.intLineCount + newLines <= MAX_ELEMENTS && d.intPointCount + newPoints <= MAX_ELEMENTS;
+    return fresh;
+}
+
+void AppendPoint(DrawingState& d, double x, double y) {
+    d.intPointCount = static_cast<std::int16_t>(d.intPointCount + 1);
+    d.arrPoints.ReDimPreserve(d.intPointCount);
+    d.arrPoints[d.intPointCount] = {x, y};
+    AppendItem(d.arrStepPoints[d.intUndoSteps], d.intPointCount);
+}
+
+void AppendLine(DrawingState& d, Surface& pic, double x1, double y1, double x2, double y2,
+                std::int32_t colour) {
+    d.intLineCount = static_cast<std::int16_t>(d.intLineCount + 1);
+    d.arrLines.ReDimPreserve(d.intLineCount);
+    d.arrLines[d.intLineCount] = {x1, y1, x2, y2};
+    AppendItem(d.arrStepLines[d.intUndoSteps], d.intLineCount);
+    DrawLine(pic, x1, y1, x2, y2, R2_COPYPEN, colour);
 }
 
 } // namespace
@@ -164,42 +174,50 @@ bool BuildPolygon(DrawingState& d, Surface& pic, udtPoint centre, std::int16_t n
     for (int i = 1; i <= n; ++i) {
         corners.push_back(arrCorners[i]);
     }
-    if (!FitsInDrawing(d, corners)) {
+    // The drawing is searched once: what is found new here is appended without a second look.
+    const NewElements fresh = FindNewElements(d, corners);
+    if (d.intLineCount + fresh.lines > MAX_ELEMENTS ||
+        d.intPointCount + fresh.points > MAX_ELEMENTS) {
         return false;
     }
 
-    for (int i = 1; i <= n - 1; ++i) {
-        AddLine(d, pic, arrCorners[i].X, arrCorners[i].Y, arrCorners[i + 1].X, arrCorners[i + 1].Y,
-                COLOR_LINE, false);
+    const auto count = static_cast<std::size_t>(n);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (fresh.sides[i]) {
+            const udtPoint& a = corners[i];
+            const udtPoint& b = corners[(i + 1) % count];
+            AppendLine(d, pic, a.X, a.Y, b.X, b.Y, COLOR_LINE);
+        }
     }
-    AddLine(d, pic, arrCorners[n].X, arrCorners[n].Y, arrCorners[1].X, arrCorners[1].Y, COLOR_LINE,
-            false);
-    for (int i = 1; i <= n; ++i) {
-        AddPoint(d, arrCorners[i].X, arrCorners[i].Y);
-        DrawPoint(pic, arrCorners[i].X, arrCorners[i].Y, COLOR_POINT);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (fresh.corners[i]) {
+            AppendPoint(d, corners[i].X, corners[i].Y);
+        }
+        DrawPoint(pic, corners[i].X, corners[i].Y, COLOR_POINT);
     }
     return true;
 }
 
 void AddPoint(DrawingState& d, double x, double y) {
-    if (HasPoint(d, x, y)) {
-        return;
+    if (!d.HoldsPoint(x, y)) {
+        AppendPoint(d, x, y);
     }
-    d.intPointCount = static_cast<std::int16_t>(d.intPointCount + 1);
-    d.arrPoints.ReDimPreserve(d.intPointCount);
-    d.arrPoints[d.intPointCount] = {x, y};
-    AppendItem(d.arrStepPoints[d.intUndoSteps], d.intPointCount);
 }
 
 void AddLine(DrawingState& d, Surface& pic, double x1, double y1, double x2, double y2,
              std::int32_t colour, bool blnStored) {
     if (!blnStored) {
-        if (HasLine(d, x1, y1, x2, y2)) {
-            return;
+        if (!d.HoldsLine(x1, y1, x2, y2)) {
+            AppendLine(d, pic, x1, y1, x2, y2, colour);
         }
-        d.intLineCount = static_cast<std::int16_t>(d.intLineCount + 1);
-        d.arrLines.ReDimPreserve(d.intLineCount);
-        d.arrLines[d.intLineCount] = {x1, y1, x2, y2};
+        return;
+    }
+    // Stored lines are those of a drawing being loaded, whose lists are complete by now: the
+    // duplicate index is built with the first of them, in the load, rather than in the first
+    // polygon's click.
+    if (d.arrStepLines[d.intUndoSteps].Count == 0) {
+        d.HoldsLine(x1, y1, x2, y2);
+        d.HoldsPoint(x1, y1);
     }
     AppendItem(d.arrStepLines[d.intUndoSteps], d.intLineCount);
     DrawLine(pic, x1, y1, x2, y2, R2_COPYPEN, colour);
