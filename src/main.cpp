@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QLocale>
 #include <QSessionManager>
@@ -18,8 +19,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <memory>
 #include <optional>
+#include <semaphore>
+#include <thread>
 
 #ifndef QUILLET_VERSION
 #error "QUILLET_VERSION, the project's version, must be defined by the build"
@@ -55,6 +59,54 @@ class FirstPaintReport : public QObject {
     bool seen_ = false;
 };
 
+// Qt's first font loads the font configuration and lists the installed fonts, a good part of
+// the start-up. Both are done here, on a thread of their own, while the application connects to
+// the display and reads its icon (Qt's font database is for any thread); the window's first
+// font then finds them done. Nothing is done where Qt does not use fontconfig.
+class FontPreparation {
+  public:
+    FontPreparation() {
+        using Init = int (*)();
+        if (const auto init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit"))) {
+            thread_ = std::jthread([this, init] {
+                init();
+                // The font database belongs to the application, which may not exist yet.
+                go_.acquire();
+                if (withApplication_) {
+                    QFontDatabase::families();
+                }
+            });
+        }
+    }
+    ~FontPreparation() { finish(); }
+    FontPreparation(const FontPreparation&) = delete;
+    FontPreparation& operator=(const FontPreparation&) = delete;
+
+    // The application exists: the font database may be filled.
+    void applicationExists() { release(true); }
+    // Waits for the thread; call it before the first font.
+    void finish() {
+        release(false);
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+  private:
+    void release(bool withApplication) {
+        if (!released_) {
+            released_ = true;
+            withApplication_ = withApplication;
+            go_.release();
+        }
+    }
+
+    std::binary_semaphore go_{0};
+    bool released_ = false;
+    bool withApplication_ = false;
+    std::jthread thread_;
+};
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -73,11 +125,13 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
+    FontPreparation fonts;
     std::optional<QApplication> application;
     {
         const quillet::FatalStartGuard guard;
         application.emplace(argc, argv);
     }
+    fonts.applicationExists();
     QApplication& app = *application;
     QApplication::setWindowIcon(quillet::AppIcon());
     // Lets Wayland desktops match the window with the installed entry and its icon.
@@ -88,6 +142,7 @@ int main(int argc, char* argv[]) {
         QApplication::installTranslator(qtTexts.get());
     }
 
+    fonts.finish();
     quillet::MainWindowView view;
     quillet::StartupPlatform platform(view);
     const QSize canvas = view.canvas()->innerSize();

@@ -1,6 +1,7 @@
 #include "platform/qt/fixed_layout.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontInfo>
 #include <QIcon>
@@ -27,12 +28,19 @@ QRect PixelGeometry(const ControlLayout& layout) {
 }
 
 QIcon AppIcon() {
+    // Decoding the PNGs is a fair part of the start-up, and the application, the main window
+    // and every help window ask for the icon: it is read once and shared. It holds pixmaps,
+    // so it goes with the application.
+    static QIcon icon;
+    if (!icon.isNull()) {
+        return icon;
+    }
     InitResources();
     // The PNGs that are installed into the hicolor theme, so the window shows what the menus do.
-    QIcon icon;
     for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
         icon.addFile(QStringLiteral(":/icons/quillet-%1.png").arg(size), QSize(size, size));
     }
+    qAddPostRoutine([] { icon = QIcon(); });
     return icon;
 }
 
@@ -40,16 +48,19 @@ namespace {
 
 bool CaptionsFit(const QWidget* client) {
     const auto children = client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
-    return std::all_of(children.begin(), children.end(), [](const QWidget* control) {
-        if (const auto* label = qobject_cast<const QLabel*>(control)) {
-            return label->heightForWidth(label->width()) <= label->height();
+    // Buttons first: a line of text is measured far faster than a wrapped label, and a font
+    // too large for the window mostly fails on a button already.
+    const bool buttonsFit = std::all_of(children.begin(), children.end(), [](const QWidget* c) {
+        if (qobject_cast<const QAbstractButton*>(c) == nullptr) {
+            return true;
         }
-        if (qobject_cast<const QAbstractButton*>(control) != nullptr) {
-            const QSize needed = control->sizeHint();
-            return needed.width() <= control->width() && needed.height() <= control->height();
-        }
-        return true;
+        const QSize needed = c->sizeHint();
+        return needed.width() <= c->width() && needed.height() <= c->height();
     });
+    return buttonsFit && std::all_of(children.begin(), children.end(), [](const QWidget* c) {
+               const auto* label = qobject_cast<const QLabel*>(c);
+               return label == nullptr || label->heightForWidth(label->width()) <= label->height();
+           });
 }
 
 } // namespace
