@@ -10,6 +10,7 @@
 #include <QEvent>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QImageReader>
 #include <QLocale>
 #include <QSessionManager>
 #include <QSize>
@@ -74,6 +75,9 @@ class FontPreparation {
                 go_.acquire();
                 if (withApplication_) {
                     QFontDatabase::families();
+                    // Not fonts, but just as much waiting: the image format plugins, which
+                    // the menu bar's first icon loads all of to ask what its file is.
+                    QImageReader::supportedImageFormats();
                 }
             });
         }

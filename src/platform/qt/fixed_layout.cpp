@@ -5,7 +5,9 @@
 #include <QFont>
 #include <QFontInfo>
 #include <QIcon>
+#include <QImageReader>
 #include <QLabel>
+#include <QPixmap>
 #include <QWidget>
 
 #include <algorithm>
@@ -38,7 +40,10 @@ QIcon AppIcon() {
     InitResources();
     // The PNGs that are installed into the hicolor theme, so the window shows what the menus do.
     for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        icon.addFile(QStringLiteral(":/icons/quillet-%1.png").arg(size), QSize(size, size));
+        QImageReader reader(QStringLiteral(":/icons/quillet-%1.png").arg(size), "png");
+        // Known to be PNG: no image format plugin needs to be loaded and asked what it is.
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
     }
     qAddPostRoutine([] { icon = QIcon(); });
     return icon;
