@@ -2,7 +2,7 @@
 // replay of a file's fills at load, the fill click and fill undo.
 #include "app/main_window.h"
 #include "drawing/fill_replay.h"
-#include "platform/platform.h"
+#include "platform/headless_platform.h"
 #include "platform/surface.h"
 #include "project/project_format.h"
 
@@ -139,36 +139,6 @@ void BM_FloodFillOpenCv(benchmark::State& state) {
 BENCHMARK(BM_FloodFillOpenCv)->DenseRange(0, 3);
 #endif
 
-// ---------------------------------------------------------------- the window, without a display
-
-class BenchPlatform : public Platform {
-  public:
-    using Platform::MsgBox;
-    MsgResult MsgBox(const std::string&, const std::string&, MsgIcon, MsgButtons,
-                     const std::string&) override {
-        ++messages;
-        return MsgResult::OK;
-    }
-    std::optional<FileDialogAnswer> ShowSave(const FileDialogRequest&) override { return {}; }
-    std::optional<FileDialogAnswer> ShowOpen(const FileDialogRequest&) override { return {}; }
-    std::optional<std::uint32_t> ShowColor(std::uint32_t, const std::string&) override {
-        return {};
-    }
-    void ShowHelp() override {}
-    void FocusCornerBox() override {}
-    void RefreshCanvas() override {}
-    bool Progress(long long, long long) override { return true; }
-    std::optional<std::string> WriteFileAtomically(const std::string&,
-                                                   const std::string&) override {
-        return "no files here";
-    }
-    std::optional<std::string> ExportBitmap(const Surface&, const std::string&) override {
-        return "no files here";
-    }
-    char DecimalSeparator() const override { return '.'; }
-    int messages = 0;
-};
-
 // ---------------------------------------------------------------- the replay of a file's fills
 
 // Drawings of the largest size a file holds: 32767 fills.
@@ -290,7 +260,7 @@ void LoadBench(benchmark::State& state, bool plain) {
     const int fills = static_cast<int>(state.range(1));
     const std::string& path = DrawingFile(d, fills);
     state.SetLabel(DrawingName(d));
-    BenchPlatform platform;
+    HeadlessPlatform platform{'.'};
     frmMain form(platform, W, H);
     form.RandomSeed = 1;
     form.Form_Load();
@@ -367,7 +337,7 @@ BENCHMARK(BM_FillReplayRegions)->DenseRange(MOST, STRIPS)->Unit(benchmark::kMicr
 
 // A window with two squares and fill mode on; the mouse over the background.
 struct FillWindow {
-    BenchPlatform platform;
+    HeadlessPlatform platform{'.'};
     frmMain form{platform, W, H};
     FillWindow() {
         form.RandomSeed = 1;

@@ -3,7 +3,7 @@
 // answered, and saved files go to memory so that a disk's sync does not swamp the figures.
 
 #include "app/main_window.h"
-#include "platform/platform.h"
+#include "platform/headless_platform.h"
 #include "platform/surface.h"
 #include "project/project_format.h"
 
@@ -17,40 +17,9 @@
 
 namespace quillet::bench {
 
-class HeadlessPlatform final : public Platform {
-  public:
-    std::string written; // the bytes of the last save
-    int messages = 0;
-
-    using Platform::MsgBox;
-    MsgResult MsgBox(const std::string&, const std::string&, MsgIcon, MsgButtons,
-                     const std::string&) override {
-        ++messages;
-        return MsgResult::Cancel;
-    }
-    std::optional<FileDialogAnswer> ShowSave(const FileDialogRequest&) override { return {}; }
-    std::optional<FileDialogAnswer> ShowOpen(const FileDialogRequest&) override { return {}; }
-    std::optional<std::uint32_t> ShowColor(std::uint32_t, const std::string&) override {
-        return {};
-    }
-    void ShowHelp() override {}
-    void FocusCornerBox() override {}
-    void RefreshCanvas() override {}
-    bool Progress(long long, long long) override { return true; }
-    std::optional<std::string> WriteFileAtomically(const std::string&,
-                                                   const std::string& bytes) override {
-        written = bytes;
-        return std::nullopt;
-    }
-    std::optional<std::string> ExportBitmap(const Surface&, const std::string&) override {
-        return std::nullopt;
-    }
-    char DecimalSeparator() const override { return ','; }
-};
-
 // A loaded main window with the canvas size of the real one.
 struct HeadlessForm {
-    HeadlessPlatform platform;
+    HeadlessPlatform platform{','};
     frmMain form{platform, 581, 493};
 
     HeadlessForm() {

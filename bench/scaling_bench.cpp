@@ -31,7 +31,7 @@ struct SavedGrid {
         const TempFile file("quillet-bench-scaling.qlf", WriteProject(grid.data, ','));
         f.form.LoadProject(file.Path());
         f.form.SaveProject("saved.qlf"); // to memory
-        saved = f.platform.written;
+        saved = f.platform.written.value_or("");
     }
 };
 

@@ -4,6 +4,7 @@
 // fills, survives redraws and undos, and saves to a file that reads back to the same drawing.
 #include "app/main_window.h"
 #include "geometry/render.h"
+#include "platform/headless_platform.h"
 #include "project/project_file.h"
 #include "project/project_format.h"
 
@@ -26,48 +27,6 @@ using namespace quillet;
 
 constexpr int WIDTH = 581;
 constexpr int HEIGHT = 493;
-
-// No display: message boxes take their default, dialogs are cancelled, files are written to
-// memory only.
-class FuzzPlatform : public Platform {
-  public:
-    explicit FuzzPlatform(char separator) : separator_(separator) {}
-
-    int messages = 0;
-    std::optional<std::string> written;
-
-    using Platform::MsgBox;
-    MsgResult MsgBox(const std::string&, const std::string&, MsgIcon, MsgButtons buttons,
-                     const std::string&) override {
-        ++messages;
-        return buttons == MsgButtons::OK ? MsgResult::OK : MsgResult::Cancel;
-    }
-    std::optional<FileDialogAnswer> ShowSave(const FileDialogRequest&) override {
-        return std::nullopt;
-    }
-    std::optional<FileDialogAnswer> ShowOpen(const FileDialogRequest&) override {
-        return std::nullopt;
-    }
-    std::optional<std::uint32_t> ShowColor(std::uint32_t, const std::string&) override {
-        return std::nullopt;
-    }
-    void ShowHelp() override {}
-    void FocusCornerBox() override {}
-    void RefreshCanvas() override {}
-    bool Progress(long long, long long) override { return true; }
-    std::optional<std::string> WriteFileAtomically(const std::string&,
-                                                   const std::string& bytes) override {
-        written = bytes;
-        return std::nullopt;
-    }
-    std::optional<std::string> ExportBitmap(const Surface&, const std::string&) override {
-        return std::nullopt;
-    }
-    char DecimalSeparator() const override { return separator_; }
-
-  private:
-    char separator_;
-};
 
 void Check(bool ok, const char* what) {
     if (!ok) {
@@ -147,7 +106,7 @@ Expected Paint(const ProjectData& data) {
     return e;
 }
 
-std::string Save(frmMain& form, FuzzPlatform& platform) {
+std::string Save(frmMain& form, HeadlessPlatform& platform) {
     platform.written.reset();
     Check(form.SaveProject(dir.string() + "/saved.qlf"), "the save failed");
     Check(platform.written.has_value(), "the save wrote nothing");
@@ -224,7 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "the file reader and the memory reader differ at the end of a chunk");
     }
 
-    FuzzPlatform platform(separator);
+    HeadlessPlatform platform(separator);
     frmMain form(platform, WIDTH, HEIGHT);
     form.RandomSeed = 1;
     form.Form_Load();

@@ -22,23 +22,9 @@ for tool in Xvfb xdotool /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "memory.sh: $tool is missing" >&2; exit 1; }
 done
 
-work=$(mktemp -d)
-xvfb=
-cleanup() {
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$work/displayfd" \
-  >/dev/null 2>&1 &
-xvfb=$!
-read -r -t 20 number <"$work/displayfd" || { echo "memory.sh: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$number
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY QUILLET_REPORT_FIRST_PAINT
-export XDG_RUNTIME_DIR=$work/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/xvfb.sh"
+start_xvfb memory.sh
+unset QUILLET_REPORT_FIRST_PAINT
 # Project files carry the locale's decimal separator; the limits file is written with '.'.
 export LC_ALL=C.UTF-8
 

@@ -31,24 +31,9 @@ for p in "${programs[@]}"; do
   [ -x "$p" ] || { echo "startup.sh: $p is not built" >&2; exit 1; }
 done
 
-work=$(mktemp -d)
-xvfb=
-cleanup() {
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
 # One server for all runs; it must not reset when a client leaves.
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$work/displayfd" \
-  >/dev/null 2>&1 &
-xvfb=$!
-read -r -t 20 number <"$work/displayfd" || { echo "startup.sh: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$number
-unset QT_QPA_PLATFORM WAYLAND_DISPLAY
-export XDG_RUNTIME_DIR=$work/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+source "$(dirname "$0")/xvfb.sh"
+start_xvfb startup.sh
 export QUILLET_REPORT_FIRST_PAINT=1
 
 # Milliseconds from launch to first paint of program number $1; the bare window takes no

@@ -6,7 +6,7 @@
 #include "geometry/render.h"
 #include "project/numbers.h"
 
-#include <fstream>
+#include <optional>
 #include <variant>
 
 namespace quillet {
@@ -58,10 +58,17 @@ void frmMain::LoadProject(const std::string& path) {
         return;
     }
     const ProjectData& data = std::get<ProjectData>(parsed);
-    // Kept until the fills are replayed, for a Cancel in the middle of a long replay.
-    const DrawingState before = *this;
-    const Surface mainBefore = picMain, undo1Before = picUndo1, undo2Before = picUndo2;
-    const int fillModeBefore = ctl.chkFill;
+    // Kept until the fills are replayed, for a Cancel in the middle of a long replay; without
+    // fills there is nothing to cancel.
+    struct Kept {
+        DrawingState state;
+        Surface main, undo1, undo2;
+        int fillMode;
+    };
+    std::optional<Kept> before;
+    if (!data.fills.empty()) {
+        before.emplace(Kept{*this, picMain, picUndo1, picUndo2, ctl.chkFill});
+    }
 
     blnModified = false;
     NewProject();
@@ -140,11 +147,11 @@ void frmMain::LoadProject(const std::string& path) {
     }
     if (cancelled) {
         platform.Progress(1, 1);
-        static_cast<DrawingState&>(*this) = before;
-        picMain = mainBefore;
-        picUndo1 = undo1Before;
-        picUndo2 = undo2Before;
-        ctl.chkFill = fillModeBefore;
+        static_cast<DrawingState&>(*this) = before->state;
+        picMain = before->main;
+        picUndo1 = before->undo1;
+        picUndo2 = before->undo2;
+        ctl.chkFill = before->fillMode;
         Refresh();
         return;
     }

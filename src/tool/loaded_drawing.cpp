@@ -1,47 +1,12 @@
 // The window's load, without the window: the same reader, canvas and fill replay.
 
 #include "analysis/analysis.h"
-#include "platform/file_write.h"
+#include "platform/headless_platform.h"
 #include "tool/tool.h"
 
 #include <QLocale>
 
 namespace quillet::tool {
-
-namespace {
-
-// Answers as a user who only reads: every box is OK or Cancel, every dialog cancelled. The
-// last message is kept, since a failed load reports itself that way.
-class HeadlessPlatform final : public Platform {
-  public:
-    std::string lastMessage;
-
-    using Platform::MsgBox;
-    MsgResult MsgBox(const std::string& text, const std::string&, MsgIcon, MsgButtons buttons,
-                     const std::string& detail) override {
-        lastMessage = detail.empty() ? text : text + ": " + detail;
-        return buttons == MsgButtons::OK ? MsgResult::OK : MsgResult::Cancel;
-    }
-    std::optional<FileDialogAnswer> ShowSave(const FileDialogRequest&) override { return {}; }
-    std::optional<FileDialogAnswer> ShowOpen(const FileDialogRequest&) override { return {}; }
-    std::optional<std::uint32_t> ShowColor(std::uint32_t, const std::string&) override {
-        return {};
-    }
-    void ShowHelp() override {}
-    void FocusCornerBox() override {}
-    void RefreshCanvas() override {}
-    bool Progress(long long, long long) override { return true; }
-    std::optional<std::string> WriteFileAtomically(const std::string& path,
-                                                   const std::string& bytes) override {
-        return WriteFileAtomicallyStd(path, bytes);
-    }
-    std::optional<std::string> ExportBitmap(const Surface&, const std::string&) override {
-        return std::string("not available here");
-    }
-    char DecimalSeparator() const override { return LocaleDecimalSeparator(); }
-};
-
-} // namespace
 
 char LocaleDecimalSeparator() {
     return QLocale::system().decimalPoint() == QStringLiteral(",") ? ',' : '.';
@@ -53,7 +18,8 @@ LoadedDrawing::~LoadedDrawing() = default;
 std::unique_ptr<LoadedDrawing> LoadDrawing(const std::string& path, std::string& error,
                                            std::function<void(const frmMain&, int)> replayed) {
     std::unique_ptr<LoadedDrawing> drawing(new LoadedDrawing());
-    auto platform = std::make_unique<HeadlessPlatform>();
+    auto platform = std::make_unique<HeadlessPlatform>(LocaleDecimalSeparator(),
+                                                       HeadlessPlatform::Files::OnDisk);
     HeadlessPlatform& headless = *platform;
     drawing->platform_ = std::move(platform);
     drawing->form_ =

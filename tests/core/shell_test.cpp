@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace quillet {
 namespace {
 
@@ -80,6 +82,43 @@ TEST(CommandLine, AMalformedProjectIsReportedAndLeavesAnEmptyDrawing) {
     EXPECT_EQ(s.platform.messages[0].text, "Failed to open '" + bad + "'");
     EXPECT_EQ(s.form.intPointCount, 0);
     EXPECT_EQ(s.form.strFileName, "");
+}
+
+TEST(CommandLineReason, SaysWhyExactlyWhenTheStartLeavesTheDrawingEmpty) {
+    TempDir dir;
+    const std::string qlf = dir.Write("a.qlf", SQUARE);
+    const std::string upper = dir.Write("B.QLF", SQUARE);
+    const std::string text = dir.Write("notes.txt", SQUARE);
+    std::filesystem::create_directory(dir.File("folder.qlf"));
+    ASSERT_EQ(::mkfifo(dir.File("pipe.qlf").c_str(), 0600), 0);
+    const std::string tooLong = dir.File(std::string(300, 'n') + ".qlf");
+    struct Case {
+        std::string cmdLine;
+        std::optional<std::string> reason;
+    };
+    for (const Case& c : {
+             Case{qlf, std::nullopt},
+             {upper, std::nullopt},
+             {text, "not a .qlf file"},
+             {dir.File("missing.txt"), "not a .qlf file"},
+             {qlf + " ", "not a .qlf file"},
+             {"  ", "not a .qlf file"},
+             {dir.File("missing.qlf"), "no such file"},
+             {qlf + "/inside.qlf", "no such file"},
+             {dir.File("folder.qlf"), "it is a folder"},
+             {dir.File("pipe.qlf"), "not a regular file"},
+             {tooLong, std::make_error_code(std::errc::filename_too_long).message()},
+         }) {
+        EXPECT_EQ(CmdLineNotOpenedReason(c.cmdLine), c.reason) << c.cmdLine;
+        ScriptedPlatform platform;
+        frmMain form(platform, 581, 493);
+        form.strCmdLine = c.cmdLine;
+        form.Form_Load();
+        EXPECT_EQ(form.intPointCount == 4, !c.reason.has_value()) << c.cmdLine;
+        EXPECT_TRUE(platform.messages.empty()) << c.cmdLine;
+    }
+    // Nothing named, nothing to say.
+    EXPECT_EQ(CmdLineNotOpenedReason(""), std::nullopt);
 }
 
 // A changed drawing, and what New, Quit and closing do with each answer.

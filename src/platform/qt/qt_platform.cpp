@@ -186,12 +186,17 @@ bool QtPlatform::Progress(long long done, long long total) {
         progress_->setMinimumDuration(500);
         progress_->setValue(0);
     }
-    progress_->setValue(static_cast<int>(done * STEPS / total));
-    // Keep the windows painted. Until the dialog shows, no input may reach the form in the
-    // middle of the operation; once it shows, it blocks the form itself and its Cancel button
-    // needs the input.
-    QCoreApplication::processEvents(progress_->isVisible() ? QEventLoop::AllEvents
-                                                           : QEventLoop::ExcludeUserInputEvents);
+    // A load reports every fill, and a round of events costs more than a fill: one round in
+    // each interval keeps the windows painted and the Cancel button alive.
+    constexpr qint64 EVENT_INTERVAL_MS = 20;
+    if (!sinceEvents_.isValid() || sinceEvents_.hasExpired(EVENT_INTERVAL_MS)) {
+        progress_->setValue(static_cast<int>(done * STEPS / total));
+        // Until the dialog shows, no input may reach the form in the middle of the operation;
+        // once it shows, it blocks the form itself and its Cancel button needs the input.
+        QCoreApplication::processEvents(
+            progress_->isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+        sinceEvents_.start();
+    }
     if (progress_->wasCanceled()) {
         progress_.reset();
         cancelled_ = true;
@@ -201,6 +206,7 @@ bool QtPlatform::Progress(long long done, long long total) {
 }
 
 void QtPlatform::EndProgress() {
+    sinceEvents_.invalidate();
     progress_.reset();
     cancelled_ = false;
 }

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 
@@ -57,6 +58,7 @@ class QtPlatform : public Platform {
 
     MainWindowView& view_;
     std::unique_ptr<QProgressDialog> progress_;
+    QElapsedTimer sinceEvents_;
     // The user cancelled the operation in progress; Progress says so until it ends.
     bool cancelled_ = false;
     // Ends a progress display that was never reported complete once the program is idle.
