@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quillet needs to build, run and test, when any is missing.
+#
+#   bash scripts/install-deps.sh [EXTRA_PACKAGE...]
+#
+# Extra packages are for the optional scripts (gnuplot-nox for the scaling plot,
+# libopencv-imgproc-dev for the flood fill's peer in the benchmarks).
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev qt6-svg-dev
           qt6-translations-l10n libcgal-dev
           xvfb xauth xdotool imagemagick x11-apps x11-utils clang libclang-rt-14-dev
           desktop-file-utils xdg-utils shared-mime-info appstream libglib2.0-bin lintian
-          dpkg-dev file man-db groff-base)
+          dpkg-dev file man-db groff-base "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -6,7 +6,8 @@
 #   bash scripts/plot_scaling.sh [path/to/quillet_bench] [benchmark options...]
 #
 # The benchmark binary defaults to build-test/bench/quillet_bench (built by scripts/test.sh).
-# REPETITIONS (default 5) sets how many runs each median is taken over. Needs gnuplot.
+# REPETITIONS (default 5) sets how many runs each median is taken over. Installs gnuplot when
+# it is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,10 +21,7 @@ if [[ ! -x $bench ]]; then
   echo "No benchmark binary at $bench: build it first (bash scripts/test.sh)." >&2
   exit 1
 fi
-if ! command -v gnuplot >/dev/null; then
-  echo "gnuplot is missing (apt-get install gnuplot-nox)." >&2
-  exit 1
-fi
+command -v gnuplot >/dev/null || bash scripts/install-deps.sh gnuplot-nox
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
