@@ -267,11 +267,14 @@ Surface::FloodWork SpanFill(Colour* pixels, int width, int height, int sx, int s
 
 Surface::Surface(int width, int height, Colour backColor)
     : BackColor(backColor), width_(std::max(width, 0)), height_(std::max(height, 0)),
-      pixels_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_),
-              backColor & COLOUR_MASK) {}
+      blank_(backColor & COLOUR_MASK) {}
 
 void Surface::Cls() {
-    std::fill(pixels_.begin(), pixels_.end(), BackColor & COLOUR_MASK);
+    if (materialised_) {
+        std::fill(pixels_.begin(), pixels_.end(), BackColor & COLOUR_MASK);
+    } else {
+        blank_ = BackColor & COLOUR_MASK;
+    }
 }
 
 void Surface::Plot(int x, int y, Colour pen) {
@@ -297,6 +300,7 @@ void Surface::SetPixel(int x, int y, Colour c) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) {
         return;
     }
+    Materialise();
     pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
             static_cast<std::size_t>(x)] = c & COLOUR_MASK;
 }
@@ -310,6 +314,7 @@ void Surface::Line(double x1, double y1, double x2, double y2, Colour pen) {
     if (x1 == x2 && y1 == y2) {
         return;
     }
+    Materialise();
     constexpr double kFast = 1152921504606846976.0; // 2^60: every product below fits 128 bits
     bool fast = std::fabs(x1) <= kFast && std::fabs(y1) <= kFast && std::fabs(x2) <= kFast &&
                 std::fabs(y2) <= kFast;
@@ -432,6 +437,7 @@ void Surface::Ellipse(double left, double top, double right, double bottom, Colo
             return;
         }
     }
+    Materialise();
     auto l = static_cast<long long>(std::min(left, right));
     auto r = static_cast<long long>(std::max(left, right));
     auto t = static_cast<long long>(std::min(top, bottom));
@@ -474,6 +480,9 @@ Colour Surface::GetPixel(double x, double y) const {
     if (!(x >= 0 && y >= 0 && x < width_ && y < height_)) {
         return CLR_INVALID;
     }
+    if (!materialised_) {
+        return blank_;
+    }
     return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
                    static_cast<std::size_t>(x)];
 }
@@ -495,6 +504,7 @@ bool Surface::Flood(double x, double y, Colour surfaceColour, Colour brush, Floo
     if (seed == CLR_INVALID || seed != surfaceColour || seed == brush) {
         return false;
     }
+    Materialise();
     work = SpanFill<Count>(pixels_.data(), width_, height_, static_cast<int>(x),
                            static_cast<int>(y), seed, brush, work);
     return true;
@@ -506,6 +516,8 @@ void Surface::BitBlt(const Surface& src, int width, int height) {
     if (w <= 0 || h <= 0) {
         return;
     }
+    src.Materialise();
+    Materialise();
     for (int yy = 0; yy < h; ++yy) {
         const Colour* from = src.pixels_.data() +
                              static_cast<std::size_t>(yy) * static_cast<std::size_t>(src.width_);
@@ -518,6 +530,8 @@ void Surface::Swap(Surface& other) noexcept {
     std::swap(width_, other.width_);
     std::swap(height_, other.height_);
     pixels_.swap(other.pixels_);
+    std::swap(materialised_, other.materialised_);
+    std::swap(blank_, other.blank_);
 }
 
 void Surface::FillSpan(int y, int left, int right, Colour c) {
@@ -529,6 +543,7 @@ void Surface::FillSpan(int y, int left, int right, Colour c) {
     if (left > right) {
         return;
     }
+    Materialise();
     Colour* row = pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
     std::fill(row + left, row + right + 1, c & COLOUR_MASK);
 }

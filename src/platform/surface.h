@@ -70,16 +70,31 @@ class Surface {
     // Pixels left..right (inclusive) of row y take `c`, copy mode; clipped to the image.
     void FillSpan(int y, int left, int right, Colour c);
 
-    const std::vector<Colour>& Pixels() const { return pixels_; }
+    const std::vector<Colour>& Pixels() const {
+        Materialise();
+        return pixels_;
+    }
 
   private:
+    // A new or cleared surface holds no pixels until something reads or draws them: most
+    // pictures are kept for undo and touched only later, and their memory is part of the
+    // start-up. Until then every pixel is `blank_`.
+    void Materialise() const {
+        if (!materialised_) {
+            pixels_.assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_),
+                           blank_);
+            materialised_ = true;
+        }
+    }
     void Plot(int x, int y, Colour pen);
     template <bool Count>
     bool Flood(double x, double y, Colour surfaceColour, Colour brush, FloodWork& work);
 
     int width_;
     int height_;
-    std::vector<Colour> pixels_;
+    mutable std::vector<Colour> pixels_;
+    mutable bool materialised_ = false;
+    Colour blank_;
 };
 
 } // namespace quillet
