@@ -21,10 +21,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <future>
 #include <memory>
 #include <optional>
 #include <semaphore>
 #include <thread>
+#include <vector>
 
 #ifndef QUILLET_VERSION
 #error "QUILLET_VERSION, the project's version, must be defined by the build"
@@ -62,39 +64,54 @@ class FirstPaintReport : public QObject {
 
 // Qt's first font loads the font configuration and lists the installed fonts, a good part of
 // the start-up. Both are done here, on a thread of their own, while the application connects to
-// the display and reads its icon (Qt's font database is for any thread); the window's first
-// font then finds them done. Nothing is done where Qt does not use fontconfig.
-class FontPreparation {
+// the display; then the thread decodes the icon while the window is built. Qt's font database
+// and image reader are for any thread. Nothing is done where Qt does not use fontconfig.
+class StartupPreparation {
   public:
-    FontPreparation() {
+    StartupPreparation() {
         using Init = int (*)();
         if (const auto init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit"))) {
+            iconImages_ = icon_.get_future().share();
             thread_ = std::jthread([this, init] {
                 init();
                 // The font database belongs to the application, which may not exist yet.
                 go_.acquire();
                 if (withApplication_) {
                     QFontDatabase::families();
+                }
+                fontsReady_.release();
+                if (withApplication_) {
                     // Not fonts, but just as much waiting: the image format plugins, which
                     // the menu bar's first icon loads all of to ask what its file is.
                     QImageReader::supportedImageFormats();
                 }
+                icon_.set_value(withApplication_ ? quillet::ReadAppIconImages()
+                                                 : std::vector<QImage>());
             });
         }
     }
-    ~FontPreparation() { finish(); }
-    FontPreparation(const FontPreparation&) = delete;
-    FontPreparation& operator=(const FontPreparation&) = delete;
-
-    // The application exists: the font database may be filled.
-    void applicationExists() { release(true); }
-    // Waits for the thread; call it before the first font.
-    void finish() {
+    // Must go before the application does: the thread uses it.
+    ~StartupPreparation() {
         release(false);
         if (thread_.joinable()) {
             thread_.join();
         }
     }
+    StartupPreparation(const StartupPreparation&) = delete;
+    StartupPreparation& operator=(const StartupPreparation&) = delete;
+
+    // The application exists: the font database may be filled.
+    void applicationExists() { release(true); }
+    // Waits for the fonts; call it before the first font.
+    void fontsPrepared() {
+        release(false);
+        if (thread_.joinable() && !fontsWaited_) {
+            fontsReady_.acquire();
+            fontsWaited_ = true;
+        }
+    }
+    // The icon's images as the thread reads them; not valid without the thread.
+    std::shared_future<std::vector<QImage>> iconImages() const { return iconImages_; }
 
   private:
     void release(bool withApplication) {
@@ -106,8 +123,12 @@ class FontPreparation {
     }
 
     std::binary_semaphore go_{0};
+    std::binary_semaphore fontsReady_{0};
     bool released_ = false;
     bool withApplication_ = false;
+    bool fontsWaited_ = false;
+    std::promise<std::vector<QImage>> icon_;
+    std::shared_future<std::vector<QImage>> iconImages_;
     std::jthread thread_;
 };
 
@@ -129,14 +150,17 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
-    FontPreparation fonts;
     std::optional<QApplication> application;
+    StartupPreparation preparation;
     {
         const quillet::FatalStartGuard guard;
         application.emplace(argc, argv);
     }
-    fonts.applicationExists();
+    preparation.applicationExists();
     QApplication& app = *application;
+    if (preparation.iconImages().valid()) {
+        quillet::ProvideAppIconImages(preparation.iconImages());
+    }
     QApplication::setWindowIcon(quillet::AppIcon());
     // Lets Wayland desktops match the window with the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Quillet"));
@@ -146,7 +170,7 @@ int main(int argc, char* argv[]) {
         QApplication::installTranslator(qtTexts.get());
     }
 
-    fonts.finish();
+    preparation.fontsPrepared();
     quillet::MainWindowView view;
     quillet::StartupPlatform platform(view);
     const QSize canvas = view.canvas()->innerSize();

@@ -13,6 +13,14 @@ EOF
 start_quillet
 wait_main_window "at the start"
 
+# The window manager gets the icon in every size up to 128 pixels (Qt leaves out larger ones).
+icon_sizes() {
+  got=$(xprop -id "$win" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | sed 's/Icon (//; s/)//' |
+    paste -sd,)
+  [ "$got" = "16 x 16,24 x 24,32 x 32,48 x 48,64 x 64,128 x 128" ]
+}
+wait_for icon_sizes || fail "the window's icon has the sizes: $got"
+
 # The client area ends where the table says: the window's last pixels are its own, the next
 # ones are the bare screen.
 window_edges() {

@@ -5,12 +5,15 @@
 #include <QFont>
 #include <QFontInfo>
 #include <QIcon>
+#include <QIconEngine>
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QWidget>
 
 #include <algorithm>
+#include <future>
+#include <utility>
 
 // The icons are compiled into this static library, whose resource initialiser no linker keeps
 // on its own; Q_INIT_RESOURCE must name it from the global namespace.
@@ -29,23 +32,92 @@ QRect PixelGeometry(const ControlLayout& layout) {
             TwipsToPixels(layout.Height)};
 }
 
+namespace {
+
+// The PNGs that are installed into the hicolor theme, so the window shows what the menus do.
+constexpr int ICON_SIZES[] = {16, 24, 32, 48, 64, 128, 256};
+
+std::shared_future<std::vector<QImage>>& IconImages() {
+    static std::shared_future<std::vector<QImage>> images;
+    return images;
+}
+
+// The icon's sizes are known without decoding a PNG; its pixmaps are made when they are first
+// asked for, from images that may have been read on another thread meanwhile.
+class AppIconEngine : public QIconEngine {
+  public:
+    explicit AppIconEngine(std::shared_future<std::vector<QImage>> images)
+        : images_(std::move(images)) {}
+
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().pixmap(size, mode, state);
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        QList<QSize> sizes;
+        if (mode == QIcon::Normal && state == QIcon::Off) {
+            for (const int size : ICON_SIZES) {
+                sizes.append(QSize(size, size));
+            }
+        }
+        return sizes;
+    }
+    QIconEngine* clone() const override { return new AppIconEngine(*this); }
+    QString key() const override { return QStringLiteral("QuilletAppIconEngine"); }
+
+  private:
+    QIcon& icon() {
+        if (icon_.isNull()) {
+            for (const QImage& image : images_.get()) {
+                icon_.addPixmap(QPixmap::fromImage(image));
+            }
+        }
+        return icon_;
+    }
+
+    std::shared_future<std::vector<QImage>> images_;
+    QIcon icon_;
+};
+
+} // namespace
+
+std::vector<QImage> ReadAppIconImages() {
+    InitResources();
+    std::vector<QImage> images;
+    for (const int size : ICON_SIZES) {
+        QImageReader reader(QStringLiteral(":/icons/quillet-%1.png").arg(size), "png");
+        // Known to be PNG: no image format plugin needs to be loaded and asked what it is.
+        reader.setAutoDetectImageFormat(false);
+        images.push_back(reader.read());
+    }
+    return images;
+}
+
+void ProvideAppIconImages(std::shared_future<std::vector<QImage>> images) {
+    IconImages() = std::move(images);
+}
+
 QIcon AppIcon() {
-    // Decoding the PNGs is a fair part of the start-up, and the application, the main window
-    // and every help window ask for the icon: it is read once and shared. It holds pixmaps,
-    // so it goes with the application.
+    // The application, the main window and every help window ask for the icon: its pixmaps
+    // are made once and shared, and go with the application.
     static QIcon icon;
     if (!icon.isNull()) {
         return icon;
     }
-    InitResources();
-    // The PNGs that are installed into the hicolor theme, so the window shows what the menus do.
-    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        QImageReader reader(QStringLiteral(":/icons/quillet-%1.png").arg(size), "png");
-        // Known to be PNG: no image format plugin needs to be loaded and asked what it is.
-        reader.setAutoDetectImageFormat(false);
-        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    if (!IconImages().valid()) {
+        IconImages() = std::async(std::launch::deferred, ReadAppIconImages).share();
     }
-    qAddPostRoutine([] { icon = QIcon(); });
+    icon = QIcon(new AppIconEngine(IconImages()));
+    qAddPostRoutine([] {
+        icon = QIcon();
+        IconImages() = {};
+    });
     return icon;
 }
 
