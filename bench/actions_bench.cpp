@@ -34,6 +34,24 @@ struct LoadedGrid {
     }
 };
 
+// The pointer moving over a drawing of state.range(0) lines, between two corners, with the
+// button up: the nearest corner is looked for among all of them, and the read-out updated.
+void BM_PointerMove(benchmark::State& state) {
+    LoadedGrid g(static_cast<int>(state.range(0)));
+    const udtPoint near[] = {{g.a.X + 0.3, g.a.Y + 0.3}, {g.b.X - 0.3, g.b.Y + 0.3}};
+    std::size_t k = 0;
+    for (auto _ : state) {
+        const udtPoint& p = near[k++ % 2];
+        g.f.form.picMain_MouseMove(0, 0, static_cast<float>(p.X), static_cast<float>(p.Y));
+    }
+    // The file holds 15 digits, so the loaded corners are the grid's to within a hair.
+    const double x = g.f.form.dblMouseX;
+    if (state.range(0) > 0 && std::fabs(x - g.a.X) > 1e-9 && std::fabs(x - g.b.X) > 1e-9) {
+        state.SkipWithError("the pointer did not snap to a corner");
+    }
+}
+BENCHMARK(BM_PointerMove)->ArgName("lines")->Arg(0)->Arg(32700);
+
 // The side click of a 50-gon on a drawing of state.range(0) lines: the two clicks that choose
 // its side are not counted, nor the taking back of the polygon after each click.
 void BM_ThirdClickOf50Gon(benchmark::State& state) {
