@@ -73,10 +73,11 @@ class AppIconEngine : public QIconEngine {
 
   private:
     QIcon& icon() {
-        if (icon_.isNull()) {
+        if (images_.valid()) {
             for (const QImage& image : images_.get()) {
                 icon_.addPixmap(QPixmap::fromImage(image));
             }
+            images_ = {}; // the pixmaps hold the pixels now
         }
         return icon_;
     }
@@ -113,11 +114,9 @@ QIcon AppIcon() {
     if (!IconImages().valid()) {
         IconImages() = std::async(std::launch::deferred, ReadAppIconImages).share();
     }
-    icon = QIcon(new AppIconEngine(IconImages()));
-    qAddPostRoutine([] {
-        icon = QIcon();
-        IconImages() = {};
-    });
+    icon = QIcon(new AppIconEngine(std::move(IconImages())));
+    IconImages() = {};
+    qAddPostRoutine([] { icon = QIcon(); });
     return icon;
 }
 
