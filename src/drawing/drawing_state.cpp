@@ -2,6 +2,10 @@
 
 #include <array>
 #include <bit>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <unordered_map>
 #include <utility>
 
 namespace quillet {
@@ -188,11 +192,146 @@ template <class T> class EntryIndex {
     std::vector<std::uint32_t> counts_; // per entry: at the first with a key, how many have it
 };
 
+// The points in square cells of the plane, so that the nearest to the pointer is looked for
+// among the few around it. Points whose cell could be misjudged (not finite, beyond 2^24, or so
+// small that an eighth of them loses bits) are kept apart and always looked at.
+class CornerGrid {
+  public:
+    std::size_t Size() const { return cellOf_.size(); }
+
+    void Clear() {
+        cells_.clear();
+        cellOf_.clear();
+        apart_.clear();
+        low_ = {INT32_MAX, INT32_MAX};
+        high_ = {INT32_MIN, INT32_MIN};
+    }
+
+    // Takes the newest entry off: the last one in its cell, since entries come and go at the
+    // end only.
+    void Pop() {
+        const std::uint64_t key = cellOf_.back();
+        if (key == APART) {
+            apart_.pop_back();
+        } else {
+            cells_[key].pop_back();
+        }
+        cellOf_.pop_back();
+    }
+
+    void Extend(const List1<udtPoint>& list, std::size_t n) {
+        cellOf_.reserve(n);
+        while (Size() < n) {
+            const auto entry = static_cast<std::uint32_t>(Size() + 1);
+            const udtPoint& p = list[static_cast<int>(entry)];
+            if (!Placeable(p.X) || !Placeable(p.Y)) {
+                apart_.push_back(entry);
+                cellOf_.push_back(APART);
+                continue;
+            }
+            const std::array<std::int32_t, 2> cell = {CellOf(p.X), CellOf(p.Y)};
+            for (int k = 0; k < 2; ++k) {
+                low_[k] = std::min(low_[k], cell[k]);
+                high_[k] = std::max(high_[k], cell[k]);
+            }
+            const std::uint64_t key = Key(cell[0], cell[1]);
+            cells_[key].push_back(entry);
+            cellOf_.push_back(key);
+        }
+    }
+
+    // Entries 1..Size() must be caught up with the list; Size() at least 2.
+    int Nearest(const List1<udtPoint>& list, double x, double y) const {
+        const double first = CornerDistance(x, y, list[1]);
+        if (std::isnan(first)) {
+            return 1; // nothing compares below NaN
+        }
+        int nearest = 1;
+        double best = first;
+        // In any order: the first of equals wins, as it does in a scan from the first.
+        auto consider = [&](std::uint32_t entry) {
+            const double d = CornerDistance(x, y, list[static_cast<int>(entry)]);
+            if (d < best || (d == best && static_cast<int>(entry) < nearest)) {
+                best = d;
+                nearest = static_cast<int>(entry);
+            }
+        };
+        for (const std::uint32_t entry : apart_) {
+            consider(entry);
+        }
+        const auto everyOne = [&] {
+            for (std::size_t entry = 2; entry <= Size(); ++entry) {
+                consider(static_cast<std::uint32_t>(entry));
+            }
+            return nearest;
+        };
+        if (!Placeable(x) || !Placeable(y)) {
+            return everyOne();
+        }
+        const std::int32_t qx = CellOf(x);
+        const std::int32_t qy = CellOf(y);
+        // A point r or more rings of cells out lies more than (r - 1) cells away; the margin
+        // covers the rounding of the distances. Past the cells in use there is nothing, and where
+        // the rings would visit more cells than there are points, a scan is cheaper.
+        const std::size_t budget = std::max<std::size_t>(64, Size() / 4);
+        std::size_t visited = 0;
+        for (std::int64_t r = 0;; ++r) {
+            if (r > 0 && static_cast<double>(r - 1) * CELL * (1 - 1e-9) > best) {
+                return nearest;
+            }
+            if (qx - r < low_[0] && qx + r > high_[0] && qy - r < low_[1] && qy + r > high_[1]) {
+                return nearest;
+            }
+            visited += r == 0 ? 1 : static_cast<std::size_t>(8 * r);
+            if (visited > budget) {
+                return everyOne();
+            }
+            for (std::int64_t cx = qx - r; cx <= qx + r; ++cx) {
+                const bool edge = cx == qx - r || cx == qx + r;
+                for (std::int64_t cy = qy - r; cy <= qy + r; cy += edge ? 1 : 2 * r) {
+                    const auto found = cells_.find(Key(cx, cy));
+                    if (found != cells_.end()) {
+                        for (const std::uint32_t entry : found->second) {
+                            consider(entry);
+                        }
+                    }
+                    if (r == 0) {
+                        break;
+                    }
+                }
+            }
+        }
+    }
+
+  private:
+    static constexpr double CELL = 16; // a power of two: the cell of a placeable value is exact
+    // A key no cell has: placeable values lie within 2^20 cells of 0.
+    static constexpr std::uint64_t APART = 0x8000000080000000u;
+
+    static bool Placeable(double v) {
+        const double a = std::fabs(v);
+        return a == 0 || (a >= 1e-300 && a <= 16777216.0);
+    }
+    static std::int32_t CellOf(double v) { return static_cast<std::int32_t>(std::floor(v / CELL)); }
+    static std::uint64_t Key(std::int64_t cx, std::int64_t cy) {
+        return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(cx)) << 32) |
+               static_cast<std::uint32_t>(cy);
+    }
+
+    std::unordered_map<std::uint64_t, std::vector<std::uint32_t>> cells_;
+    std::vector<std::uint64_t> cellOf_; // per entry: its cell's key, or APART
+    std::vector<std::uint32_t> apart_;
+    // The cells that hold or held points since the last Clear.
+    std::array<std::int32_t, 2> low_ = {INT32_MAX, INT32_MAX};
+    std::array<std::int32_t, 2> high_ = {INT32_MIN, INT32_MIN};
+};
+
 // Brings the index up to entries 1..count of the list: what is cut or replaced goes, what is
-// new comes.
-template <class T> void CatchUp(EntryIndex<T>& index, const List1<T>& list, int count) {
+// new comes. `unchanged` is what the list's TakeUnchanged said.
+template <class Index, class T>
+void CatchUp(Index& index, const List1<T>& list, int count, std::size_t unchanged) {
     const auto wanted = static_cast<std::size_t>(std::clamp(count, 0, list.UBound()));
-    const std::size_t kept = std::min({index.Size(), list.TakeUnchanged(), wanted});
+    const std::size_t kept = std::min({index.Size(), unchanged, wanted});
     if (kept == 0 && index.Size() > 0) {
         index.Clear();
     }
@@ -206,6 +345,7 @@ template <class T> void CatchUp(EntryIndex<T>& index, const List1<T>& list, int 
 
 struct DuplicateIndex::Tables {
     EntryIndex<udtPoint> points;
+    CornerGrid corners;
     EntryIndex<udtLine> lines;
 };
 
@@ -217,12 +357,24 @@ DuplicateIndex& DuplicateIndex::operator=(const DuplicateIndex&) {
 }
 DuplicateIndex::~DuplicateIndex() = default;
 
-bool DuplicateIndex::HasPoint(const List1<udtPoint>& points, int count, double x, double y) {
+DuplicateIndex::Tables& DuplicateIndex::CaughtUpPoints(const List1<udtPoint>& points, int count) {
     if (!tables_) {
         tables_ = std::make_unique<Tables>();
     }
-    CatchUp(tables_->points, points, count);
-    return Comparable(x, y) && tables_->points.Contains(points, KeyOf(x, y));
+    // Both follow the one list, which tells what is unchanged only once.
+    const std::size_t unchanged = points.TakeUnchanged();
+    CatchUp(tables_->points, points, count, unchanged);
+    CatchUp(tables_->corners, points, count, unchanged);
+    return *tables_;
+}
+
+bool DuplicateIndex::HasPoint(const List1<udtPoint>& points, int count, double x, double y) {
+    Tables& tables = CaughtUpPoints(points, count);
+    return Comparable(x, y) && tables.points.Contains(points, KeyOf(x, y));
+}
+
+int DuplicateIndex::NearestPoint(const List1<udtPoint>& points, int count, double x, double y) {
+    return CaughtUpPoints(points, count).corners.Nearest(points, x, y);
 }
 
 bool DuplicateIndex::HasLine(const List1<udtLine>& lines, int count, double x1, double y1,
@@ -230,7 +382,7 @@ bool DuplicateIndex::HasLine(const List1<udtLine>& lines, int count, double x1, 
     if (!tables_) {
         tables_ = std::make_unique<Tables>();
     }
-    CatchUp(tables_->lines, lines, count);
+    CatchUp(tables_->lines, lines, count, lines.TakeUnchanged());
     return Comparable(x1, y1) && Comparable(x2, y2) &&
            tables_->lines.Contains(lines, KeyOf(x1, y1, x2, y2));
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -97,8 +98,9 @@ struct udtFill {
 };
 
 // Which points and lines a drawing holds, by exact value, so that the duplicate test of a new
-// corner or side needs no scan. It is a cache of the lists: it catches up with them when asked,
-// starts empty when copied, and never makes two drawings unequal.
+// corner or side needs no scan; and where its points lie, for the nearest corner. It is a cache of
+// the lists: it catches up with them when asked, starts empty when copied, and never makes two
+// drawings unequal.
 class DuplicateIndex {
   public:
     DuplicateIndex();
@@ -112,11 +114,20 @@ class DuplicateIndex {
     // Whether lines[1..count] holds the line from (x1, y1) to (x2, y2) either way round.
     bool HasLine(const List1<udtLine>& lines, int count, double x1, double y1, double x2,
                  double y2);
+    // The first of points[1..count] (count at least 2) nearest to (x, y), as the scan that takes
+    // a point only when it is strictly nearer than the best so far finds it.
+    int NearestPoint(const List1<udtPoint>& points, int count, double x, double y);
 
   private:
     struct Tables;
+    Tables& CaughtUpPoints(const List1<udtPoint>& points, int count);
     std::unique_ptr<Tables> tables_;
 };
+
+// How far the pointer at (x, y) is from a corner, the one measure the snapping compares.
+inline double CornerDistance(double x, double y, const udtPoint& p) {
+    return std::sqrt((x - p.X) * (x - p.X) + (y - p.Y) * (y - p.Y));
+}
 
 struct udtUndoStep {
     std::int16_t Count = 0;
@@ -199,6 +210,12 @@ struct DrawingState {
     // Whether arrLines[1..intLineCount] holds the line either way round, compared with ==.
     bool HoldsLine(double x1, double y1, double x2, double y2) const {
         return duplicates_.HasLine(arrLines, intLineCount, x1, y1, x2, y2);
+    }
+
+    // The corner of arrPoints[1..intPointCount] (at least two) the pointer snaps to: the
+    // nearest, the first of equally near ones, the first corner when its distance is NaN.
+    int NearestPoint(double x, double y) const {
+        return duplicates_.NearestPoint(arrPoints, intPointCount, x, y);
     }
 
     void SwapChosenPoints();

@@ -41,17 +41,7 @@ void frmMain::picMain_MouseMove(int, int, float X, float Y) {
         dblMouseX = x;
         dblMouseY = y;
     } else {
-        int nearest = 1;
-        double best = std::sqrt((x - arrPoints[1].X) * (x - arrPoints[1].X) +
-                                (y - arrPoints[1].Y) * (y - arrPoints[1].Y));
-        for (int i = 2; i <= intPointCount; ++i) {
-            const double dist = std::sqrt((x - arrPoints[i].X) * (x - arrPoints[i].X) +
-                                          (y - arrPoints[i].Y) * (y - arrPoints[i].Y));
-            if (dist < best) {
-                best = dist;
-                nearest = i;
-            }
-        }
+        const int nearest = NearestPoint(x, y);
         dblMouseX = arrPoints[nearest].X;
         dblMouseY = arrPoints[nearest].Y;
     }

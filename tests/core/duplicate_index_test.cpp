@@ -253,6 +253,23 @@ bool ScanHasLine(const DrawingState& d, double x1, double y1, double x2, double 
 }
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// The pointer's snapping as it was: a scan from the first corner.
+int ScanNearestPoint(const DrawingState& d, double x, double y) {
+    int nearest = 1;
+    double best = std::sqrt((x - d.arrPoints[1].X) * (x - d.arrPoints[1].X) +
+                            (y - d.arrPoints[1].Y) * (y - d.arrPoints[1].Y));
+    for (int i = 2; i <= d.intPointCount; ++i) {
+        const double dist = std::sqrt((x - d.arrPoints[i].X) * (x - d.arrPoints[i].X) +
+                                      (y - d.arrPoints[i].Y) * (y - d.arrPoints[i].Y));
+        if (dist < best) {
+            best = dist;
+            nearest = i;
+        }
+    }
+    return nearest;
+}
 
 // Few values, so that exact repeats are common: both zeros, NaN, neighbours one bit apart.
 class ValuePool {
@@ -289,6 +306,13 @@ void ExpectSameAnswers(const DrawingState& d) {
     for (double x : probe) {
         for (double y : probe) {
             ASSERT_EQ(d.HoldsPoint(x, y), ScanHasPoint(d, x, y)) << x << " " << y;
+        }
+    }
+    if (d.intPointCount >= 2) {
+        for (double x : {0.0, -0.0, 7.5, 100.0, 581.0, -1e6, 1e300, kInf, kNaN}) {
+            for (double y : {0.0, 1.0, 13.4, -40.0, 1e-300, 5e-324}) {
+                ASSERT_EQ(d.NearestPoint(x, y), ScanNearestPoint(d, x, y)) << x << " " << y;
+            }
         }
     }
     for (double x1 : probe) {
@@ -390,6 +414,50 @@ TEST(DuplicateIndex, AnswersAsTheScanThroughEveryChangeOfTheLists) {
         ExpectSameAnswers(d);
         if (::testing::Test::HasFatalFailure()) {
             return;
+        }
+    }
+}
+
+// Drawings of many corners as they are drawn: on a lattice, so that the pointer is often
+// equally near two or four of them, with repeats, far-off and non-finite corners and corners
+// dropped and added between the questions; every answer as the scan's.
+TEST(DuplicateIndex, FindsTheNearestCornerAsTheScan) {
+    std::mt19937 rng(11);
+    auto below = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    auto lattice = [&](int cells) { return below(cells) * 4.0 + (below(8) == 0 ? 0.5 : 0.0); };
+    const double odd[] = {kNaN, kInf, -kInf, 1e300, -3e7, 5e-324, -0.0, 16.0, 1e-301};
+    DrawingState d;
+    for (int round = 0; round < 400; ++round) {
+        const int kind = below(4);
+        if (kind == 0 || d.intPointCount < 2) { // a new drawing
+            const int n = 2 + below(3000);
+            d.arrPoints.ReDim(n);
+            for (int i = 1; i <= n; ++i) {
+                d.arrPoints[i] = {lattice(150), lattice(125)};
+            }
+            d.intPointCount = static_cast<std::int16_t>(n);
+        } else if (kind == 1) { // undo: fewer corners
+            const int n = 2 + below(d.intPointCount - 1);
+            d.arrPoints.ReDimPreserve(n);
+            d.intPointCount = static_cast<std::int16_t>(n);
+        } else { // a polygon's corners, now and then an odd one
+            const int from = d.intPointCount;
+            const int n = from + 1 + below(50);
+            d.arrPoints.ReDimPreserve(n);
+            for (int i = from + 1; i <= n; ++i) {
+                d.arrPoints[i] = {lattice(150), lattice(125)};
+                if (below(20) == 0) {
+                    (below(2) == 0 ? d.arrPoints[i].X : d.arrPoints[i].Y) = odd[below(9)];
+                }
+            }
+            d.intPointCount = static_cast<std::int16_t>(n);
+        }
+        for (int q = 0; q < 50; ++q) {
+            // Pointer positions are whole pixels, on the canvas or, with a button held, off it.
+            const double x = below(700) - 60;
+            const double y = below(600) - 60;
+            ASSERT_EQ(d.NearestPoint(x, y), ScanNearestPoint(d, x, y))
+                << "round " << round << " at " << x << ", " << y;
         }
     }
 }
