@@ -447,7 +447,9 @@ std::vector<Piece> CutAtCorners(const std::vector<udtPoint>& at, const Groups& g
     }
     std::vector<std::pair<double, int>> on;
     for (std::size_t g = 0; g < groups.ends.size(); ++g) {
-        const auto [a, b] = groups.ends[g];
+        // Plain names, not a structured binding: older compilers cannot capture one.
+        const int a = groups.ends[g].first;
+        const int b = groups.ends[g].second;
         const udtPoint p = at[static_cast<std::size_t>(a)];
         const udtPoint q = at[static_cast<std::size_t>(b)];
         on.clear();
