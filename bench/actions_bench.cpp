@@ -173,8 +173,9 @@ BENCHMARK(BM_SquareClicks)
     ->Unit(benchmark::kMicrosecond);
 
 // A whole drawing of state.range(0) squares built click by click, row by row, each square on
-// a side of the one before or above it. Linear overall when the time per square stays flat.
-void BM_BuildBySquares(benchmark::State& state) {
+// a side of the one before or above it. `clicker(f, left, top, side)` gives the click, told
+// whether the pointer is on a stored corner. Linear overall when the time per square stays flat.
+template <class Clicker> void BuildBySquares(benchmark::State& state, Clicker clicker) {
     const auto squares = static_cast<int>(state.range(0));
     const int across = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(squares))));
     const double side = 460.0 / across;
@@ -184,6 +185,7 @@ void BM_BuildBySquares(benchmark::State& state) {
         state.PauseTiming();
         HeadlessForm f;
         f.form.ctl.txtNumCorners = std::to_string(4);
+        auto click = clicker(f, left, top, side);
         state.ResumeTiming();
         for (int i = 0; i < squares; ++i) {
             const int r = i / across;
@@ -191,73 +193,13 @@ void BM_BuildBySquares(benchmark::State& state) {
             const double x = left + c * side;
             const double y = top + r * side;
             if (r == 0 && c > 0) { // on the right side of the square before
-                f.ClickAt(x, y);
-                f.ClickAt(x, y + side);
-            } else { // the first square, or on the bottom side of the square above
-                f.ClickAt(x, y);
-                f.ClickAt(x + side, y);
-            }
-            f.ClickAt(x + side / 2, y + side / 2);
-        }
-        state.PauseTiming();
-        lines = f.form.intLineCount;
-        state.ResumeTiming();
-    }
-    state.counters["lines"] = lines;
-    state.counters["per_square"] = benchmark::Counter(
-        squares, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-}
-BENCHMARK(BM_BuildBySquares)
-    ->ArgName("squares")
-    ->Arg(1000)
-    ->Arg(2000)
-    ->Arg(4000)
-    ->Arg(8000)
-    ->Unit(benchmark::kMillisecond);
-
-// The same drawing by the construction alone: each click finds the pointer where the tracking
-// would have snapped it, on the stored corner, without the search for the nearest one.
-void BM_BuildBySquaresConstructionOnly(benchmark::State& state) {
-    const auto squares = static_cast<int>(state.range(0));
-    const int across = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(squares))));
-    const double side = 460.0 / across;
-    const double left = 10, top = 10;
-    int lines = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        HeadlessForm f;
-        f.form.ctl.txtNumCorners = std::to_string(4);
-        // The corners so far by their place in the grid.
-        std::map<std::pair<long, long>, udtPoint> corners;
-        const auto place = [&](double x, double y) {
-            return std::pair{std::lround((x - left) / side), std::lround((y - top) / side)};
-        };
-        const auto click = [&](double x, double y, bool snap) {
-            const auto found = corners.find(place(x, y));
-            const bool onCorner = snap && found != corners.end();
-            f.form.dblMouseX = onCorner ? found->second.X : x;
-            f.form.dblMouseY = onCorner ? found->second.Y : y;
-            f.form.picMain_Click();
-        };
-        state.ResumeTiming();
-        for (int i = 0; i < squares; ++i) {
-            const int r = i / across;
-            const int c = i % across;
-            const double x = left + c * side;
-            const double y = top + r * side;
-            const int before = f.form.intPointCount;
-            if (r == 0 && c > 0) {
                 click(x, y, true);
                 click(x, y + side, true);
-            } else {
+            } else { // the first square, or on the bottom side of the square above
                 click(x, y, true);
                 click(x + side, y, true);
             }
             click(x + side / 2, y + side / 2, false);
-            for (int k = before + 1; k <= f.form.intPointCount; ++k) {
-                const udtPoint p = f.form.arrPoints[k];
-                corners.emplace(place(p.X, p.Y), p);
-            }
         }
         state.PauseTiming();
         lines = f.form.intLineCount;
@@ -267,13 +209,44 @@ void BM_BuildBySquaresConstructionOnly(benchmark::State& state) {
     state.counters["per_square"] = benchmark::Counter(
         squares, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_BuildBySquaresConstructionOnly)
-    ->ArgName("squares")
-    ->Arg(1000)
-    ->Arg(2000)
-    ->Arg(4000)
-    ->Arg(8000)
-    ->Unit(benchmark::kMillisecond);
+
+void SquareCounts(benchmark::internal::Benchmark* b) {
+    b->ArgName("squares")->Arg(1000)->Arg(2000)->Arg(4000)->Arg(8000)->Unit(
+        benchmark::kMillisecond);
+}
+
+// With the pointer's press, move and release before each click.
+void BM_BuildBySquares(benchmark::State& state) {
+    BuildBySquares(state, [](HeadlessForm& f, double, double, double) {
+        return [&f](double x, double y, bool) { f.ClickAt(x, y); };
+    });
+}
+BENCHMARK(BM_BuildBySquares)->Apply(SquareCounts);
+
+// By the construction alone: each click finds the pointer where the tracking would have
+// snapped it, on the stored corner, without the search for the nearest one.
+void BM_BuildBySquaresConstructionOnly(benchmark::State& state) {
+    BuildBySquares(state, [](HeadlessForm& f, double left, double top, double side) {
+        // The corners so far by their place in the grid.
+        std::map<std::pair<long, long>, udtPoint> corners;
+        return [&f, left, top, side, corners](double x, double y, bool snap) mutable {
+            const auto place = [&](double px, double py) {
+                return std::pair{std::lround((px - left) / side), std::lround((py - top) / side)};
+            };
+            const auto found = corners.find(place(x, y));
+            const bool onCorner = snap && found != corners.end();
+            f.form.dblMouseX = onCorner ? found->second.X : x;
+            f.form.dblMouseY = onCorner ? found->second.Y : y;
+            const int before = f.form.intPointCount;
+            f.form.picMain_Click();
+            for (int k = before + 1; k <= f.form.intPointCount; ++k) {
+                const udtPoint p = f.form.arrPoints[k];
+                corners.emplace(place(p.X, p.Y), p);
+            }
+        };
+    });
+}
+BENCHMARK(BM_BuildBySquaresConstructionOnly)->Apply(SquareCounts);
 
 } // namespace
 } // namespace quillet::bench

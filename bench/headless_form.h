@@ -27,23 +27,20 @@ struct HeadlessForm {
         form.Form_Load();
     }
 
-    // Press, move, release and click at a canvas position, as the canvas delivers them.
-    void ClickAt(double x, double y) {
-        const auto fx = static_cast<float>(x);
-        const auto fy = static_cast<float>(y);
-        form.picMain_MouseDown(1, 0, fx, fy);
-        form.picMain_MouseMove(1, 0, fx, fy);
-        form.picMain_MouseUp(1, 0, fx, fy);
-        form.picMain_Click();
-    }
-
-    // Moves the pointer there without a click: what the third click of a polygon finds.
+    // Press, move and release at a canvas position, as the canvas delivers them, without the
+    // click: what the third click of a polygon finds.
     void PointAt(double x, double y) {
         const auto fx = static_cast<float>(x);
         const auto fy = static_cast<float>(y);
         form.picMain_MouseDown(1, 0, fx, fy);
         form.picMain_MouseMove(1, 0, fx, fy);
         form.picMain_MouseUp(1, 0, fx, fy);
+    }
+
+    // The same with the click.
+    void ClickAt(double x, double y) {
+        PointAt(x, y);
+        form.picMain_Click();
     }
 
     // What undo does to the lists and step records for the newest polygon, without its

@@ -3,23 +3,20 @@
 #include "app/main_window.h"
 #include "platform/qt/canvas_widget.h"
 #include "platform/qt/command_line.h"
+#include "platform/qt/first_paint_report.h"
 #include "platform/qt/fixed_layout.h"
 #include "platform/qt/main_window_view.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QImageReader>
 #include <QLocale>
 #include <QSessionManager>
 #include <QSize>
-#include <QTimer>
 #include <QTranslator>
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <dlfcn.h>
 #include <future>
 #include <memory>
@@ -39,28 +36,6 @@ int Print(const std::string& text) {
     std::fputs(text.c_str(), stdout);
     return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? 0 : 1;
 }
-
-// For the start-up benchmark (bench/startup), asked for with QUILLET_REPORT_FIRST_PAINT: once
-// the window's first paint has been flushed to the screen, the monotonic clock in seconds on
-// stdout, then the program quits.
-class FirstPaintReport : public QObject {
-  protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && !seen_) {
-            seen_ = true;
-            QTimer::singleShot(0, [] {
-                const auto now = std::chrono::steady_clock::now().time_since_epoch();
-                std::printf("first-paint %.6f\n", std::chrono::duration<double>(now).count());
-                std::fflush(stdout);
-                QCoreApplication::exit(0);
-            });
-        }
-        return QObject::eventFilter(watched, event);
-    }
-
-  private:
-    bool seen_ = false;
-};
 
 // Qt's first font loads the font configuration and lists the installed fonts, a good part of
 // the start-up. Both are done here, on a thread of their own, while the application connects to
@@ -199,10 +174,8 @@ int main(int argc, char* argv[]) {
     if (form.Unloaded) {
         return 0;
     }
-    FirstPaintReport firstPaint;
-    if (std::getenv("QUILLET_REPORT_FIRST_PAINT") != nullptr) {
-        view.installEventFilter(&firstPaint);
-    }
+    quillet::FirstPaintReport firstPaint;
+    firstPaint.watchIfAsked(view);
     view.show();
     return QApplication::exec();
 }

@@ -88,69 +88,49 @@ std::array<double, 3> Fields(const udtFill& f) {
     return {static_cast<double>(f.Color), f.X, f.Y};
 }
 
-template <class T>
-std::string FirstDiff(const char* what, const std::vector<T>& a, const std::vector<T>& b) {
-    if (a.size() != b.size()) {
-        return std::string(what) + "s: " + std::to_string(a.size()) + " vs " +
-               std::to_string(b.size());
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto fa = Fields(a[i]);
-        const auto fb = Fields(b[i]);
-        for (std::size_t j = 0; j < fa.size(); ++j) {
-            if (std::bit_cast<std::uint64_t>(fa[j]) != std::bit_cast<std::uint64_t>(fb[j])) {
-                char s[120];
-                std::snprintf(s, sizeof s, "%s %zu: %.17g vs %.17g", what, i + 1, fa[j], fb[j]);
-                return s;
-            }
+// Where two drawings first differ, value by value as `same` judges them; empty when they do not.
+template <class Same> std::string FirstDiff(const ProjectData& a, const ProjectData& b, Same same) {
+    auto diff = [&](const char* what, const auto& x, const auto& y) -> std::string {
+        if (x.size() != y.size()) {
+            return std::string(what) + "s: " + std::to_string(x.size()) + " vs " +
+                   std::to_string(y.size());
         }
-    }
-    return {};
-}
-
-// Where a saved drawing first differs from the one it was written from by more than the
-// written digits allow; empty when it does not.
-std::string NearDiff(const ProjectData& written, const ProjectData& drawn) {
-    auto close = [](double a, double b) {
-        return std::fabs(a - b) <= 1e-13 * std::fabs(b) || std::fabs(a - b) <= 1e-290;
-    };
-    auto diff = [&](const char* what, const auto& a, const auto& b) -> std::string {
-        if (a.size() != b.size()) {
-            return std::string(what) + "s: " + std::to_string(a.size()) + " vs " +
-                   std::to_string(b.size());
-        }
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            const auto fa = Fields(a[i]);
-            const auto fb = Fields(b[i]);
-            for (std::size_t j = 0; j < fa.size(); ++j) {
-                if (!close(fa[j], fb[j])) {
-                    return std::string(what) + " " + std::to_string(i + 1) + ": " + Num(fa[j]) +
-                           " vs " + Num(fb[j]);
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            const auto fx = Fields(x[i]);
+            const auto fy = Fields(y[i]);
+            for (std::size_t j = 0; j < fx.size(); ++j) {
+                if (!same(fx[j], fy[j])) {
+                    char s[120];
+                    std::snprintf(s, sizeof s, "%s %zu: %.17g vs %.17g", what, i + 1, fx[j], fy[j]);
+                    return s;
                 }
             }
         }
         return {};
     };
-    std::string d = diff("point", written.points, drawn.points);
+    std::string d = diff("point", a.points, b.points);
     if (d.empty()) {
-        d = diff("line", written.lines, drawn.lines);
+        d = diff("line", a.lines, b.lines);
     }
     if (d.empty()) {
-        d = diff("fill", written.fills, drawn.fills);
+        d = diff("fill", a.fills, b.fills);
     }
     return d;
 }
 
+// Where a saved drawing first differs from the one it was written from by more than the
+// written digits allow; empty when it does not.
+std::string NearDiff(const ProjectData& written, const ProjectData& drawn) {
+    return FirstDiff(written, drawn, [](double a, double b) {
+        return std::fabs(a - b) <= 1e-13 * std::fabs(b) || std::fabs(a - b) <= 1e-290;
+    });
+}
+
 // Where two drawings first differ bit for bit; empty when they do not.
 std::string BitDiff(const ProjectData& a, const ProjectData& b) {
-    std::string d = FirstDiff("point", a.points, b.points);
-    if (d.empty()) {
-        d = FirstDiff("line", a.lines, b.lines);
-    }
-    if (d.empty()) {
-        d = FirstDiff("fill", a.fills, b.fills);
-    }
-    return d;
+    return FirstDiff(a, b, [](double x, double y) {
+        return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y);
+    });
 }
 
 // What the checks compare before and after an event.
