@@ -2,7 +2,9 @@
 
 #include "geometry/render.h"
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 namespace quillet {
@@ -56,6 +58,81 @@ NewElements FindNewElements(const DrawingState& d, const std::vector<udtPoint>& 
     return fresh;
 }
 
+std::vector<udtPoint> Corners(const DrawingState& d, udtPoint centre, std::int16_t n,
+                              bool blnCentreBelow);
+bool StoreCorners(DrawingState& d, Surface& pic, const std::vector<udtPoint>& corners);
+
+// Which side of the line through p1 and p2 the click lies on, as the sign of the cross product
+// (p2 - p1) x (click - p1) in canvas coordinates; 0 on the line.
+int ClickSide(udtPoint p1, udtPoint p2, udtPoint click) {
+    const double cross = (p2.X - p1.X) * (click.Y - p1.Y) - (p2.Y - p1.Y) * (click.X - p1.X);
+    return (cross > 0) - (cross < 0);
+}
+
+// The polygon with n corners on the side p1-p2 whose centre lies at distance `apothem` on the
+// given side of it (0: where a click on the line puts it), corners counter-clockwise on the
+// screen from the chosen points. Vectors instead of slopes: it holds for every direction of
+// the side, also one that is vertical or horizontal but for the last bits.
+std::vector<udtPoint> ReferenceCorners(udtPoint p1, udtPoint p2, int n, double apothem, int side) {
+    const double dx = p2.X - p1.X;
+    const double dy = p2.Y - p1.Y;
+    if (side == 0) { // right of a vertical side, above a horizontal one, else below
+        side = dx == 0 ? (dy < 0 ? 1 : -1) : dy == 0 ? (dx < 0 ? 1 : -1) : (dx > 0 ? 1 : -1);
+    }
+    const double s = std::sqrt(dx * dx + dy * dy);
+    const udtPoint c{(p1.X + p2.X) / 2 - side * apothem * dy / s,
+                     (p1.Y + p2.Y) / 2 + side * apothem * dx / s};
+    // Counter-clockwise as seen, with y growing downwards, turns the cross product negative.
+    if ((p1.X - c.X) * (p2.Y - c.Y) - (p1.Y - c.Y) * (p2.X - c.X) > 0) {
+        std::swap(p1, p2);
+    }
+    const double r = std::hypot(p1.X - c.X, p1.Y - c.Y);
+    const double start = std::atan2(c.Y - p2.Y, p2.X - c.X);
+    std::vector<udtPoint> corners{p1, p2};
+    for (int k = 3; k <= n; ++k) {
+        const double theta = start + (k - 2) * (2 * std::numbers::pi / n);
+        corners.push_back({std::cos(theta) * r + c.X, c.Y - std::sin(theta) * r});
+    }
+    return corners;
+}
+
+bool SameCorners(const std::vector<udtPoint>& a, const std::vector<udtPoint>& b, double tolerance) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!(std::fabs(a[i].X - b[i].X) <= tolerance && std::fabs(a[i].Y - b[i].Y) <= tolerance)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the construction's corners are the regular polygon on the clicked side. Slopes of
+// sides within a few bits of vertical or horizontal lose every digit and can order the
+// corners wrongly (a crossed polygon) or choose the other side; everywhere else they agree
+// with the reference to far better than the tolerance, and the corners stay as computed.
+bool Fits(const std::vector<udtPoint>& corners, udtPoint p1, udtPoint p2, udtPoint click,
+          double apothem) {
+    const int n = static_cast<int>(corners.size());
+    const double s = std::hypot(p2.X - p1.X, p2.Y - p1.Y);
+    const double scale =
+        1 + std::max({std::fabs(p1.X), std::fabs(p1.Y), std::fabs(p2.X), std::fabs(p2.Y)});
+    const double tolerance = 1e-6 * s + 1e-9 * scale;
+    const int side = ClickSide(p1, p2, click);
+    const std::vector<udtPoint> reference = ReferenceCorners(p1, p2, n, apothem, side);
+    if (SameCorners(corners, reference, tolerance)) {
+        return true;
+    }
+    for (const udtPoint& p : reference) {
+        if (!std::isfinite(p.X) || !std::isfinite(p.Y)) {
+            return true; // nothing better to offer
+        }
+    }
+    // A click on the line as far as the digits tell may have the polygon on either side.
+    const double cross = (p2.X - p1.X) * (click.Y - p1.Y) - (p2.Y - p1.Y) * (click.X - p1.X);
+    const double reach = std::max({scale, 1 + std::fabs(click.X), 1 + std::fabs(click.Y)});
+    return std::fabs(cross) <= 1e-9 * s * reach &&
+           SameCorners(corners, ReferenceCorners(p1, p2, n, apothem, -side), tolerance);
+}
+
 void AppendPoint(DrawingState& d, double x, double y) {
     d.intPointCount = static_cast<std::int16_t>(d.intPointCount + 1);
     d.arrPoints.ReDimPreserve(d.intPointCount);
@@ -69,7 +146,7 @@ void AppendLine(DrawingState& d, Surface& pic, double x1, double y1, double x2, 
     d.arrLines.ReDimPreserve(d.intLineCount);
     d.arrLines[d.intLineCount] = {x1, y1, x2, y2};
     AppendItem(d.arrStepLines[d.intUndoSteps], d.intLineCount);
-    DrawLine(pic, x1, y1, x2, y2, R2_COPYPEN, colour);
+    DrawSide(pic, x1, y1, x2, y2, R2_COPYPEN, colour);
 }
 
 } // namespace
@@ -113,7 +190,18 @@ bool FindPolygonCentre(DrawingState& d, Surface& pic, std::int16_t n) {
         }
         centre = {std::cos(theta) * a + Mx, My - std::sin(theta) * a};
     }
-    return BuildPolygon(d, pic, centre, d.intNumCorners, blnCentreBelow);
+    const udtPoint p1{X1, Y1};
+    const udtPoint p2{X2, Y2};
+    OrderChosenPoints(d, centre);
+    std::vector<udtPoint> corners = Corners(d, centre, d.intNumCorners, blnCentreBelow);
+    if (!Fits(corners, p1, p2, {Xc, Yc}, a)) {
+        corners = ReferenceCorners(p1, p2, d.intNumCorners, a, ClickSide(p1, p2, {Xc, Yc}));
+        d.dblX1 = corners[0].X;
+        d.dblY1 = corners[0].Y;
+        d.dblX2 = corners[1].X;
+        d.dblY2 = corners[1].Y;
+    }
+    return StoreCorners(d, pic, corners);
 }
 
 void OrderChosenPoints(DrawingState& d, udtPoint centre) {
@@ -143,6 +231,13 @@ void OrderChosenPoints(DrawingState& d, udtPoint centre) {
 bool BuildPolygon(DrawingState& d, Surface& pic, udtPoint centre, std::int16_t n,
                   bool blnCentreBelow) {
     OrderChosenPoints(d, centre);
+    return StoreCorners(d, pic, Corners(d, centre, n, blnCentreBelow));
+}
+
+namespace {
+
+std::vector<udtPoint> Corners(const DrawingState& d, udtPoint centre, std::int16_t n,
+                              bool blnCentreBelow) {
     const double X1 = d.dblX1, Y1 = d.dblY1, X2 = d.dblX2, Y2 = d.dblY2;
     const double cx = centre.X, cy = centre.Y;
     List1<udtPoint> arrCorners;
@@ -174,6 +269,10 @@ bool BuildPolygon(DrawingState& d, Surface& pic, udtPoint centre, std::int16_t n
     for (int i = 1; i <= n; ++i) {
         corners.push_back(arrCorners[i]);
     }
+    return corners;
+}
+
+bool StoreCorners(DrawingState& d, Surface& pic, const std::vector<udtPoint>& corners) {
     // The drawing is searched once: what is found new here is appended without a second look.
     const NewElements fresh = FindNewElements(d, corners);
     if (d.intLineCount + fresh.lines > MAX_ELEMENTS ||
@@ -181,7 +280,7 @@ bool BuildPolygon(DrawingState& d, Surface& pic, udtPoint centre, std::int16_t n
         return false;
     }
 
-    const auto count = static_cast<std::size_t>(n);
+    const std::size_t count = corners.size();
     for (std::size_t i = 0; i < count; ++i) {
         if (fresh.sides[i]) {
             const udtPoint& a = corners[i];
@@ -197,6 +296,8 @@ bool BuildPolygon(DrawingState& d, Surface& pic, udtPoint centre, std::int16_t n
     }
     return true;
 }
+
+} // namespace
 
 void AddPoint(DrawingState& d, double x, double y) {
     if (!d.HoldsPoint(x, y)) {
@@ -220,7 +321,7 @@ void AddLine(DrawingState& d, Surface& pic, double x1, double y1, double x2, dou
         d.HoldsPoint(x1, y1);
     }
     AppendItem(d.arrStepLines[d.intUndoSteps], d.intLineCount);
-    DrawLine(pic, x1, y1, x2, y2, R2_COPYPEN, colour);
+    DrawSide(pic, x1, y1, x2, y2, R2_COPYPEN, colour);
 }
 
 } // namespace quillet

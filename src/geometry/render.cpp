@@ -21,6 +21,12 @@ void DrawLine(Surface& pic, double x1, double y1, double x2, double y2, int mode
              static_cast<Colour>(colour));
 }
 
+void DrawSide(Surface& pic, double x1, double y1, double x2, double y2, int mode,
+              std::int32_t colour) {
+    DrawLine(pic, x1, y1, x2, y2, mode, colour);
+    pic.Dot(RoundPixel(x2), RoundPixel(y2), static_cast<Colour>(colour));
+}
+
 bool RedrawAll(DrawingState& d, Surface& pic) {
     if (d.intClickPhase != 0 && d.intClickPhase != 3) {
         return false;
@@ -34,7 +40,7 @@ bool RedrawAll(DrawingState& d, Surface& pic) {
     d.CommitFillUndo();
     for (int i = 1; i <= d.intLineCount; ++i) {
         const udtLine& l = d.arrLines[i];
-        DrawLine(pic, l.X1, l.Y1, l.X2, l.Y2, R2_BLACK, COLOR_LINE);
+        DrawSide(pic, l.X1, l.Y1, l.X2, l.Y2, R2_BLACK, COLOR_LINE);
     }
     for (int i = 1; i <= d.intPointCount; ++i) {
         DrawPoint(pic, d.arrPoints[i].X, d.arrPoints[i].Y, COLOR_POINT);
@@ -55,7 +61,7 @@ bool RedrawOnlyLines(DrawingState& d, Surface& pic) {
     d.blnMarkShown = false;
     for (int i = 1; i <= d.intLineCount; ++i) {
         const udtLine& l = d.arrLines[i];
-        DrawLine(pic, l.X1, l.Y1, l.X2, l.Y2, R2_BLACK, COLOR_LINE);
+        DrawSide(pic, l.X1, l.Y1, l.X2, l.Y2, R2_BLACK, COLOR_LINE);
     }
     return true;
 }

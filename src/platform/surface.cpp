@@ -305,6 +305,15 @@ void Surface::SetPixel(int x, int y, Colour c) {
             static_cast<std::size_t>(x)] = c & COLOUR_MASK;
 }
 
+void Surface::Dot(double x, double y, Colour pen) {
+    if (!std::isfinite(x) || !std::isfinite(y) || std::trunc(x) != x || std::trunc(y) != y ||
+        x < 0 || y < 0 || x >= width_ || y >= height_) {
+        return;
+    }
+    Materialise();
+    Plot(static_cast<int>(x), static_cast<int>(y), pen);
+}
+
 void Surface::Line(double x1, double y1, double x2, double y2, Colour pen) {
     for (double v : {x1, y1, x2, y2}) {
         if (!std::isfinite(v) || std::trunc(v) != v) {

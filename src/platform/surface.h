@@ -40,6 +40,8 @@ class Surface {
     // The coordinates are whole numbers held in doubles so that end points of any magnitude
     // can be given; non-finite or non-integral coordinates draw nothing.
     void Line(double x1, double y1, double x2, double y2, Colour pen);
+    // The one pixel at (x, y) with the current DrawMode, under the same rules as Line's ends.
+    void Dot(double x, double y, Colour pen);
 
     // Filled and outlined ellipse in the box, right and bottom edge excluded; copy mode.
     void Ellipse(double left, double top, double right, double bottom, Colour pen, Colour brush);

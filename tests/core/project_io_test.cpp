@@ -120,11 +120,14 @@ TEST(ProjectLoad, RoundTripRestoresTheDrawingAndReplaysTheFills) {
                 EXPECT_EQ(b.form.arrFills[i].Color, a.form.arrFills[i].Color);
                 EXPECT_EQ(b.form.arrFills[i].X, a.form.arrFills[i].X);
             }
-            // The canvas: the loaded lines in black, then the fills in their order.
+            // The canvas: the loaded lines in black, closed at their ends, then the fills in
+            // their order.
             Surface expected(581, 493);
             for (int i = 1; i <= b.form.intLineCount; ++i) {
                 const udtLine& l = b.form.arrLines[i];
                 DrawLine(expected, l.X1, l.Y1, l.X2, l.Y2, R2_COPYPEN, COLOR_LINE);
+                expected.SetPixel(static_cast<int>(RoundPixel(l.X2)),
+                                  static_cast<int>(RoundPixel(l.Y2)), COLOR_LINE);
             }
             for (int i = 1; i <= 3; ++i) {
                 const udtFill& fl = b.form.arrFills[i];
