@@ -109,6 +109,7 @@ class frmMain : public DrawingState {
     void ConstructionClick();
     void ShowDrawingFull();
     void RestoreCanvasBeforeConstruction();
+    void KeepFillsUnchangedByUndo(int linesLeft, int linesBefore, int fillsBefore);
 
     // The hover marker as it stood when the canvas was kept at the first click.
     struct Mark {
