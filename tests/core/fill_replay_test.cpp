@@ -14,6 +14,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace quillet {
@@ -282,6 +283,32 @@ TEST(FillReplay, ALoadGivesTheCanvasAndSnapshotsOfItsFillsReplayedInTurn) {
             EXPECT_EQ(loaded.form.intFillUndoDepth, std::min(n, 2)) << at;
         }
     }
+}
+
+// Two crossing lines and nine fills flooding the quarters in turn: the older fills cost as
+// much as the regions just before the last of them, so that one alone is taken on the regions.
+TEST(FillReplay, ALoadThatTakesOnlyTheLastOlderFillOnTheRegionsPaintsItToo) {
+    const std::string path = std::string(QUILLET_TEST_DATA) + "/quadrants-nine-fills.qlf";
+    Form loaded;
+    loaded.form.LoadProject(path);
+    ASSERT_TRUE(loaded.platform.messages.empty()) << loaded.platform.messages[0].detail;
+    ASSERT_EQ(loaded.form.intFillCount, 9);
+
+    // The lines alone, then every fill flooded in turn.
+    auto parsed = ParseProjectFile(path, ',', {});
+    ASSERT_TRUE(std::holds_alternative<ProjectData>(parsed));
+    ProjectData linesOnly = std::get<ProjectData>(parsed);
+    const std::vector<udtFill> fills = linesOnly.fills;
+    linesOnly.fills.clear();
+    TempDir dir;
+    Form expected;
+    expected.form.LoadProject(dir.Write("lines.qlf", WriteProject(linesOnly, ',')));
+    Surface& canvas = expected.form.picMain;
+    for (const udtFill& f : fills) {
+        const double x = RoundPixel(f.X), y = RoundPixel(f.Y);
+        canvas.ExtFloodFill(x, y, canvas.GetPixel(x, y), static_cast<Colour>(f.Color));
+    }
+    EXPECT_EQ(loaded.form.picMain.Pixels(), canvas.Pixels());
 }
 
 } // namespace

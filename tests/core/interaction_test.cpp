@@ -1,15 +1,25 @@
 // The canvas: the construction clicks, mouse tracking, flood fill and undo.
 #include "geometry/render.h"
+#include "project/project_file.h"
+#include "project/project_format.h"
 #include "scripted_platform.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <memory>
 #include <random>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace quillet {
 namespace {
 
 using testing::Form;
+using testing::TempDir;
 
 constexpr Colour WHITE = 0xFFFFFF;
 constexpr Colour GREEN = 65280;
@@ -347,6 +357,117 @@ TEST_F(TwoFills, RedrawsKeepOrDropTheFills) {
     EXPECT_EQ(f.Pixel(150, 100), WHITE);
     EXPECT_EQ(f.Pixel(250, 150), WHITE);
     EXPECT_EQ(f.form.intFillCount, 0);
+}
+
+// Fill undo shows the pictures before the newest fills, then the newest again, round and round;
+// leaving fill mode keeps the fills of the picture shown. `start` gives a window in fill mode
+// whose snapshots go back over its newest n fills; `pictures[k]` is its canvas after k of them.
+void ExpectLeavingFillModeKeepsTheFillsShown(const std::function<std::unique_ptr<Form>()>& start,
+                                             const std::vector<std::vector<Colour>>& pictures,
+                                             const std::string& what) {
+    const int n = static_cast<int>(pictures.size()) - 1;
+    for (int undos = 0; undos <= 2 * (n + 1); ++undos) {
+        const std::string at = what + ", " + std::to_string(undos) + " undos";
+        const std::unique_ptr<Form> f = start();
+        const int fills = f->form.intFillCount;
+        EXPECT_TRUE(f->form.enabled.mnuUndo) << at;
+        ASSERT_EQ(f->form.picMain.Pixels(), pictures[static_cast<std::size_t>(n)]) << at;
+        int shown = n;
+        for (int i = 1; i <= undos; ++i) {
+            f->form.mnuUndo_Click();
+            shown = shown == 0 ? n : shown - 1;
+            ASSERT_EQ(f->form.picMain.Pixels(), pictures[static_cast<std::size_t>(shown)])
+                << at << ": undo " << i;
+        }
+        f->form.SetFillValue(0);
+        EXPECT_EQ(f->form.intFillCount, fills - (n - shown)) << at;
+        EXPECT_EQ(f->form.picMain.Pixels(), pictures[static_cast<std::size_t>(shown)]) << at;
+    }
+}
+
+void TwoSquares(Form& f) {
+    f.Polygon(100, 100, 200, 100, 150, 150);
+    f.Polygon(200, 100, 200, 200, 250, 150);
+}
+
+const std::tuple<int, float, float> SQUARE_FILLS[] = {{12, 150.0f, 150.0f}, {9, 250.0f, 150.0f}};
+
+void FillSquare(Form& f, int k) {
+    const auto [swatch, x, y] = SQUARE_FILLS[k];
+    f.form.picSelColor_Click(swatch);
+    f.form.picMain_MouseMove(0, 0, x, y);
+    f.form.picMain_Click();
+}
+
+TEST(FloodFill, LeavingFillModeAfterUndosKeepsTheFillsShown) {
+    for (const int n : {1, 2}) {
+        // Fill mode left and taken again without an undo in between keeps the snapshots.
+        for (const bool again : {false, true}) {
+            std::vector<std::vector<Colour>> pictures; // taken by the first start
+            auto start = [&] {
+                auto f = std::make_unique<Form>();
+                TwoSquares(*f);
+                f->form.SetFillValue(1);
+                std::vector<std::vector<Colour>> seen{f->form.picMain.Pixels()};
+                for (int k = 0; k < n; ++k) {
+                    FillSquare(*f, k);
+                    seen.push_back(f->form.picMain.Pixels());
+                }
+                if (pictures.empty()) {
+                    pictures = std::move(seen);
+                }
+                if (again) {
+                    f->form.SetFillValue(0);
+                    f->form.SetFillValue(1);
+                }
+                return f;
+            };
+            start();
+            ExpectLeavingFillModeKeepsTheFillsShown(
+                start, pictures,
+                std::to_string(n) + " fills drawn" + (again ? ", fill mode left and taken" : ""));
+        }
+    }
+}
+
+// An Undo refused because it would reach into the loaded lines turns Undo off; fill mode turns
+// it on again for the snapshots the load made.
+TEST(FloodFill, LeavingFillModeAfterUndosOfLoadedFillsKeepsTheFillsShown) {
+    TempDir dir;
+    Form drawn;
+    TwoSquares(drawn);
+    drawn.form.SetFillValue(1);
+    FillSquare(drawn, 0);
+    FillSquare(drawn, 1);
+    const ProjectData data = CollectProject(drawn.form);
+    auto load = [&](int fills) {
+        ProjectData d = data;
+        d.fills.resize(static_cast<std::size_t>(fills));
+        auto f = std::make_unique<Form>();
+        f->form.LoadProject(dir.Write(std::to_string(fills) + ".qlf", WriteProject(d, ',')));
+        EXPECT_EQ(f->form.intFillCount, fills);
+        f->form.mnuUndo_Click();
+        EXPECT_FALSE(f->form.enabled.mnuUndo);
+        f->form.SetFillValue(1);
+        return f;
+    };
+    for (const int n : {1, 2}) {
+        std::vector<std::vector<Colour>> pictures;
+        for (int k = 0; k <= n; ++k) {
+            pictures.push_back(load(k)->form.picMain.Pixels());
+        }
+        ExpectLeavingFillModeKeepsTheFillsShown([&] { return load(n); }, pictures,
+                                                std::to_string(n) + " fills loaded");
+    }
+
+    // Once the snapshots are spent, fill mode leaves Undo off.
+    const std::unique_ptr<Form> f = load(2);
+    f->form.mnuUndo_Click();
+    f->form.SetFillValue(0);
+    ASSERT_EQ(f->form.intFillCount, 1);
+    f->form.mnuUndo_Click();
+    f->form.SetFillValue(1);
+    EXPECT_FALSE(f->form.enabled.mnuUndo);
 }
 
 TEST(PolygonUndo, BackToAnEmptyDrawing) {

@@ -275,6 +275,31 @@ TEST(ProjectLoad, MalformedFilesLeaveTheDrawingAsItWas) {
     }
 }
 
+TEST(ProjectLoad, OpensAsManyPointsAsTheLimitAndRefusesOneMore) {
+    TempDir dir;
+    const std::string example = WORKED_EXAMPLE;
+    const std::size_t from = example.find("<Punten");
+    const std::size_t to = example.find("</Punten>");
+    for (const int points : {MAX_ELEMENTS, MAX_ELEMENTS + 1}) {
+        std::string text = example.substr(0, from);
+        text += "<Punten num=" + std::to_string(points) + ">\r\n";
+        for (int i = 0; i < points; ++i) {
+            text += std::to_string(i % 500) + ";" + std::to_string(i / 500) + "\r\n";
+        }
+        text += example.substr(to);
+        Form f;
+        f.form.LoadProject(dir.Write("points.qlf", text));
+        const bool opens = points <= MAX_ELEMENTS;
+        ASSERT_EQ(f.platform.messages.size(), opens ? 0u : 1u) << points;
+        if (!opens) {
+            EXPECT_EQ(f.platform.messages[0].detail.rfind("Line 5:", 0), 0u)
+                << f.platform.messages[0].detail;
+        }
+        EXPECT_EQ(f.form.intPointCount, opens ? points : 0) << points;
+        EXPECT_EQ(f.form.intFillCount, opens ? 1 : 0) << points;
+    }
+}
+
 TEST(ProjectLoad, ToleratedVariantsLoad) {
     TempDir dir;
     const std::string example = WORKED_EXAMPLE;
