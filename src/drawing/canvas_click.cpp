@@ -104,6 +104,10 @@ void frmMain::ConstructionClick() {
         }
         RestoreCanvasBeforeConstruction();
         ShowDrawingFull();
+    } else {
+        // The fill snapshots lack the new polygon: shown by a fill undo, they would have the
+        // next fill painted on a picture the file can never replay.
+        intFillUndoDepth = 0;
     }
     UpdateCommands(CommandEvent::PolygonCompleted);
     Refresh();

@@ -94,13 +94,15 @@ TEST(Reopen, AFilledPolygonStaysInsideItsOutline) {
     Form live, reopened;
     for (int n = 3; n <= 50; ++n) {
         for (double radius : {14.0, 60.0, 200.0}) {
-            for (double degrees : {0.0, 90.0, 270.0, 27.0, 153.5}) {
+            // Sides in every kind of direction, the polygon on either hand of them.
+            for (double degrees : {0.0, 180.0, 90.0, 270.0, 27.0, 207.0, 333.0, 153.0}) {
                 const double s = 2 * radius * std::sin(std::numbers::pi / n);
                 const double a = radius * std::cos(std::numbers::pi / n);
                 const double t = degrees * std::numbers::pi / 180;
                 const double dx = std::cos(t), dy = -std::sin(t); // the side's direction
-                // The polygon lies to the side's left as seen; its centre at `centre`.
-                const udtPoint p1{centre.X - dy * a - dx * s / 2, centre.Y + dx * a - dy * s / 2};
+                const double hand = degrees < 180 ? 1 : -1;
+                const udtPoint p1{centre.X - hand * dy * a - dx * s / 2,
+                                  centre.Y + hand * dx * a - dy * s / 2};
                 SCOPED_TRACE(std::to_string(n) + " corners, radius " + std::to_string(radius) +
                              ", side at " + std::to_string(degrees) + " degrees");
                 live.form.NewProject();
@@ -265,6 +267,21 @@ TEST(UndoAndFills, AnUndoKeepsTheFillsItsLinesDidNotBound) {
         }
         EXPECT_EQ(g.Pixel(50, 50), RGB(255, 255, 255));
     }
+}
+
+// A fill undo after a new polygon would show the picture before it, and the next fill would be
+// painted on lines the file does not have.
+TEST(UndoAndFills, AFillUndoNeverTakesBackAPolygon) {
+    Form f;
+    f.Polygon(100, 100, 200, 100, 150, 150);
+    FillAt(f, 12, 150, 150);
+    f.Polygon(200, 100, 200, 200, 250, 150);
+    const std::vector<Colour> shown = f.form.picMain.Pixels();
+    f.form.SetFillValue(1);
+    f.form.mnuUndo_Click();
+    EXPECT_EQ(f.form.picMain.Pixels(), shown);
+    f.form.SetFillValue(0);
+    EXPECT_EQ(f.form.intFillCount, 1);
 }
 
 } // namespace

@@ -81,9 +81,7 @@ TEST(UndoAndFills, APolygonUndoTakesTheFillsMadeSinceAndTheFileAgrees) {
     h.Polygon(100, 100, 200, 100, 150, 150);
     FillAt(h, RED_SWATCH, 150, 150);
     h.Polygon(200, 100, 200, 200, 250, 150);
-    h.form.SetFillValue(1);
-    h.form.mnuUndo_Click(); // takes back the red fill ...
-    h.form.SetFillValue(0); // ... for good
+    h.form.cmdOnlyLines_Click(); // drops the red fill for good
     FillAt(h, BLUE_SWATCH, 250, 150);
     ASSERT_EQ(h.form.intFillCount, 1);
     h.form.mnuUndo_Click();

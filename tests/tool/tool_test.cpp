@@ -1,6 +1,7 @@
 // quillet-tool's commands, run in-process on drawings made here with the window's own logic.
 #include "../core/scripted_platform.h"
 #include "../core/temp_dir.h"
+#include "../core/tiling_patch.h"
 #include "../qt/recording_platform.h"
 #include "tool/tool.h"
 
@@ -133,6 +134,45 @@ TEST_F(ToolTest, RenderWritesWhatTheWindowExports) {
             EXPECT_EQ(png.pixelColor(x, y), QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF))
                 << x << "," << y;
         }
+    }
+}
+
+// Coloured octagons, hexagons and dodecagons: the tool's picture is the reopened window's
+// canvas pixel for pixel, and its export finds every fill inside its own face.
+TEST_F(ToolTest, ColouredTilingsRenderAndExportAsTheWindowReopensThem) {
+    std::vector<std::string> files{std::string(QUILLET_TEST_DATA) + "/octagon-one-fill.qlf"};
+    for (const testing::Tiling& tiling : testing::Tilings(30)) {
+        const auto faces = testing::FacesIn(tiling, 30, {290.5, 246.5}, 10, 10, 571, 483);
+        Form f;
+        testing::FillFaces(f, testing::BuildByClicks(f, faces, 30, {290, 246}));
+        files.push_back(dir.File(tiling.name + ".qlf"));
+        f.platform.saveAnswers.push_back(FileDialogAnswer{files.back(), 2});
+        f.form.mnuSaveAs_Click();
+    }
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        LoadedWindow w;
+        w.form.LoadProject(file);
+        ASSERT_GT(w.form.intFillCount, 0);
+        const std::string png = dir.File("render.png");
+        ASSERT_EQ(Tool(tool::RunRender, {file, png}).status, tool::EXIT_OK);
+        const QImage image =
+            QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB32);
+        ASSERT_EQ(image.size(), QSize(581, 493));
+        long differing = 0;
+        for (int y = 0; y < 493; ++y) {
+            for (int x = 0; x < 581; ++x) {
+                const Colour c = w.form.picMain.GetPixel(x, y);
+                differing += image.pixel(x, y) != qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+            }
+        }
+        EXPECT_EQ(differing, 0);
+        // White stays where no face was coloured: the corner of the canvas.
+        EXPECT_EQ(w.form.picMain.GetPixel(1, 1), 0xFFFFFFu);
+        const ToolRun svg = Tool(tool::RunExport, {file, "-"});
+        ASSERT_EQ(svg.status, tool::EXIT_OK);
+        EXPECT_EQ(svg.err.find("warning"), std::string::npos) << svg.err;
+        EXPECT_EQ(svg.out.find("<image"), std::string::npos);
     }
 }
 
