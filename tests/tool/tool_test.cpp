@@ -2,6 +2,7 @@
 #include "../core/scripted_platform.h"
 #include "../core/temp_dir.h"
 #include "../qt/recording_platform.h"
+#include "platform/qtgui/file_output.h"
 #include "tool/tool.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <QImage>
 #include <QXmlStreamReader>
 
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -134,6 +137,51 @@ TEST_F(ToolTest, RenderWritesWhatTheWindowExports) {
                 << x << "," << y;
         }
     }
+}
+
+// The resolution a bitmap's header gives, little-endian at its fixed place.
+std::pair<std::uint32_t, std::uint32_t> BitmapDotsPerMetre(const std::string& bytes) {
+    const auto at = [&bytes](std::size_t offset) {
+        std::uint32_t v = 0;
+        for (std::size_t i = 0; i < 4 && offset + i < bytes.size(); ++i) {
+            v |= std::uint32_t{static_cast<unsigned char>(bytes[offset + i])} << (8 * i);
+        }
+        return v;
+    };
+    return {at(38), at(42)};
+}
+
+// A bitmap says 96 dpi (3780 pixels a metre) wherever it is made: in the window on its
+// screen, in the tool in-process, and in the tool on its own, which has no screen at all.
+TEST_F(ToolTest, BitmapsSay96DpiWhateverTheDisplay) {
+    const std::string path = DrawingWithFills(dir, true);
+    LoadedWindow w;
+    w.form.LoadProject(path);
+    const std::string fromWindow = dir.File("window.bmp");
+    ASSERT_FALSE(w.platform.ExportBitmap(w.form.picMain, fromWindow).has_value());
+    const std::string window = TempDir::Read(fromWindow);
+    ASSERT_TRUE(window.starts_with("BM"));
+    EXPECT_EQ(BitmapDotsPerMetre(window), std::pair(3780u, 3780u));
+
+    const std::string inProcess = dir.File("in-process.bmp");
+    ASSERT_EQ(Tool(tool::RunRender, {path, inProcess}).status, tool::EXIT_OK);
+    EXPECT_EQ(TempDir::Read(inProcess), window);
+
+    const std::string alone = dir.File("alone.bmp");
+    const std::string command =
+        std::string("'") + QUILLET_TOOL_EXE + "' render '" + path + "' '" + alone + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const std::string written = TempDir::Read(alone);
+    EXPECT_EQ(BitmapDotsPerMetre(written), std::pair(3780u, 3780u));
+    EXPECT_EQ(written, window);
+
+    // As if made on a 144-dpi screen: the image carries that resolution, the file does not.
+    QImage image(w.form.picMain.ScaleWidth(), w.form.picMain.ScaleHeight(), QImage::Format_RGB888);
+    image.fill(Qt::white);
+    image.setDotsPerMeterX(5669);
+    image.setDotsPerMeterY(5669);
+    const QByteArray encoded = EncodeBitmap(image);
+    EXPECT_EQ(BitmapDotsPerMetre(encoded.toStdString()), std::pair(3780u, 3780u));
 }
 
 TEST_F(ToolTest, ExportDrawsFillsAsFacesAndReportsWhatLeaks) {

@@ -92,9 +92,17 @@ QByteArray EncodeImage(const QImage& image, const char* format) {
     return bytes;
 }
 
-QByteArray EncodeBitmap(const Surface& image) {
-    return EncodeImage(ToQImage(image), "bmp");
+QByteArray EncodeBitmap(QImage image) {
+    // A new QImage takes the screen's resolution, or 100 dpi without a screen.
+    image.setDotsPerMeterX(BITMAP_DOTS_PER_METRE);
+    image.setDotsPerMeterY(BITMAP_DOTS_PER_METRE);
+    return EncodeImage(image, "bmp");
 }
+
+QByteArray EncodeBitmap(const Surface& image) {
+    return EncodeBitmap(ToQImage(image));
+}
+
 std::optional<std::string> ExportBitmapQt(const Surface& image, const std::string& path) {
     // Encoded in memory, so the file goes through the one checked write.
     const QByteArray bytes = EncodeBitmap(image);
