@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -220,6 +221,35 @@ TEST_F(ToolTest, ExportDrawsFillsAsFacesAndReportsWhatLeaks) {
 
 // Bad arguments are refused with status 2; a failed write leaves nothing behind and keeps
 // what was there; an unreadable drawing fails with status 1.
+// Names that are not UTF-8 are used byte for byte, as input and as output; nothing is
+// written under a name with U+FFFD in place of the odd byte.
+TEST_F(ToolTest, PathsAreBytes) {
+    const std::string drawing = dir.File("tri\xFF.qlf");
+    std::filesystem::rename(DrawingWithFills(dir, false), drawing);
+    EXPECT_EQ(Tool(tool::RunCheck, {drawing}).status, tool::EXIT_OK);
+    EXPECT_EQ(Tool(tool::RunInfo, {drawing}).status, tool::EXIT_OK);
+    struct Case {
+        int (*command)(const std::vector<std::string>&, tool::Io);
+        std::string name;
+        std::string_view magic;
+    };
+    for (const Case& c :
+         {Case{tool::RunRender, "a\xFF.png", "\x89PNG"}, Case{tool::RunRender, "a\xFE.bmp", "BM"},
+          Case{tool::RunExport, "a\xFD.svg", "<?xml"},
+          Case{tool::RunExport, "a\xFC.pdf", "%PDF"}}) {
+        const ToolRun run = Tool(c.command, {drawing, dir.File(c.name)});
+        EXPECT_EQ(run.status, tool::EXIT_OK) << c.name << run.err;
+        EXPECT_TRUE(TempDir::Read(dir.File(c.name)).starts_with(c.magic)) << c.name;
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File(""))) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a\xFC.pdf", "a\xFD.svg", "a\xFE.bmp", "a\xFF.png",
+                                               "tri\xFF.qlf"}));
+}
+
 TEST_F(ToolTest, ConventionsForArgumentsAndOutputs) {
     const std::string square = DrawingWithFills(dir, false);
     const std::string kept = dir.Write("kept.png", "old bytes");

@@ -18,7 +18,8 @@ namespace quillet {
 QString FromPath(const std::string& path);
 std::string ToPath(const QString& path);
 
-// The reason in the user's words on failure; the old file stays byte for byte.
+// The reason in the user's words on failure; the old file stays byte for byte. A name Qt
+// cannot hold (one that is not UTF-8) is written by its bytes all the same.
 std::optional<std::string> WriteFileAtomicallyQt(const std::string& path, QByteArrayView bytes);
 
 // The canvas pixels as a 24-bit image.
