@@ -448,6 +448,29 @@ Significant SignificantDigits(double v, int precision) {
 // or the last digits are lost and the value drifts with every save.
 constexpr int MOST_FRACTION_DIGITS = 307;
 
+// The digits in plain positional form: no exponent, the decimal separator where it falls.
+void AppendPositional(std::string& out, bool negative, const Significant& s, char decimal) {
+    if (negative) {
+        out += '-';
+    }
+    const std::string_view digits = s.Digits();
+    const long long pointAt = s.exponent + 1; // digits before the separator
+    const auto count = static_cast<long long>(digits.size());
+    if (pointAt >= count) {
+        out += digits;
+        out.append(static_cast<std::size_t>(pointAt - count), '0');
+    } else if (pointAt > 0) {
+        out += digits.substr(0, static_cast<std::size_t>(pointAt));
+        out += decimal;
+        out += digits.substr(static_cast<std::size_t>(pointAt));
+    } else {
+        out += '0';
+        out += decimal;
+        out.append(static_cast<std::size_t>(-pointAt), '0');
+        out += digits;
+    }
+}
+
 } // namespace
 
 void AppendGeneralNumber(std::string& out, double v, char decimalSeparator) {
@@ -455,6 +478,7 @@ void AppendGeneralNumber(std::string& out, double v, char decimalSeparator) {
         out += '0';
         return;
     }
+    const char decimal = DecimalOf(decimalSeparator);
     // 15 significant digits, correctly rounded, whatever the locale; then two corrections so
     // that the text reads back as (nearly) v and never as 0.
     Significant s = SignificantDigits(v, 15);
@@ -468,7 +492,14 @@ void AppendGeneralNumber(std::string& out, double v, char decimalSeparator) {
     }
     const auto fractionDigits = [&s] { return -s.exponent - 1 + static_cast<int>(s.count); };
     if (s.exponent < 0 && fractionDigits() > MOST_FRACTION_DIGITS) {
-        // More fraction digits than the reader keeps exactly: keep fewer significant ones.
+        // A longer fraction may still read back as v itself (1e-308 does); only when it does
+        // not are fewer significant digits kept, as many as the reader keeps exactly.
+        const std::size_t start = out.size();
+        AppendPositional(out, v < 0, s, decimal);
+        if (ParseNumberChecked(std::string_view(out).substr(start), decimal) == v) {
+            return;
+        }
+        out.resize(start);
         const int precision = MOST_FRACTION_DIGITS + s.exponent + 1;
         if (precision < 1) {
             out += '0';
@@ -480,26 +511,7 @@ void AppendGeneralNumber(std::string& out, double v, char decimalSeparator) {
             return;
         }
     }
-
-    if (v < 0) {
-        out += '-';
-    }
-    const std::string_view digits = s.Digits();
-    const long long pointAt = s.exponent + 1; // digits before the separator
-    const auto count = static_cast<long long>(digits.size());
-    if (pointAt >= count) {
-        out += digits;
-        out.append(static_cast<std::size_t>(pointAt - count), '0');
-    } else if (pointAt > 0) {
-        out += digits.substr(0, static_cast<std::size_t>(pointAt));
-        out += DecimalOf(decimalSeparator);
-        out += digits.substr(static_cast<std::size_t>(pointAt));
-    } else {
-        out += '0';
-        out += DecimalOf(decimalSeparator);
-        out.append(static_cast<std::size_t>(-pointAt), '0');
-        out += digits;
-    }
+    AppendPositional(out, v < 0, s, decimal);
 }
 
 std::string FormatGeneralNumber(double v, char decimalSeparator) {

@@ -240,6 +240,50 @@ TEST(FormatGeneralNumberTest, NoExponentForTinyOrHugeMagnitudes) {
     EXPECT_EQ(FormatGeneralNumber(std::numeric_limits<double>::denorm_min(), ','), "0");
 }
 
+// Near the reader's limit of fraction digits the 15-digit text is kept whenever the reader
+// reads it back as the value itself; elsewhere the text stays what it always was.
+TEST(FormatGeneralNumberTest, TinyValuesKeepTheDigitsThatReadBack) {
+    struct Kept {
+        double value;
+        std::string_view digits; // significant, as the literal spells them
+        int exponent;
+    };
+    for (const Kept& row :
+         {Kept{1e-308, "1", -308}, Kept{-1.1e-307, "11", -307}, Kept{7.25e-306, "725", -306},
+          Kept{9.87654321e-300, "987654321", -300},
+          Kept{1.6180339887499e-295, "16180339887499", -295},
+          Kept{3.14159265358979e-294, "314159265358979", -294}, Kept{1e-309, "1", -309}}) {
+        for (char sep : kSeparators) {
+            const std::string expected =
+                std::string(row.value < 0 ? "-0" : "0") + sep +
+                std::string(static_cast<std::size_t>(-row.exponent - 1), '0') +
+                std::string(row.digits);
+            const std::string text = FormatGeneralNumber(row.value, sep);
+            EXPECT_EQ(text, expected) << row.value;
+            EXPECT_EQ(ParseNumber(text, sep), row.value) << row.value;
+        }
+    }
+
+    struct Unchanged {
+        double value;
+        std::string text;
+    };
+    const std::vector<Unchanged> unchanged{
+        {0.1, "0,1"},
+        {13.397459621556138, "13,3974596215561"},
+        {1e-293, "0," + std::string(292, '0') + "1"},
+        // 15 digits would read back as another value: cut to 307 fraction digits.
+        {1.23456789e-300, "0," + std::string(299, '0') + "12345679"},
+        {-1.2345e-305, "-0," + std::string(304, '0') + "123"},
+        {1.23456789012345e-296, "0," + std::string(295, '0') + "123456789012"},
+        {std::numeric_limits<double>::min(), "0"},
+        {std::numeric_limits<double>::denorm_min(), "0"},
+    };
+    for (const Unchanged& row : unchanged) {
+        EXPECT_EQ(FormatGeneralNumber(row.value, ','), row.text) << row.value;
+    }
+}
+
 // Whatever the reader can load, a save writes so that it loads again as (nearly) the same
 // value, and from then on exactly the same.
 TEST(FormatGeneralNumberTest, EveryValueSurvivesSaveAndReload) {

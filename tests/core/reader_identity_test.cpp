@@ -27,7 +27,8 @@ namespace {
 
 // ---------------------------------------------------------------------------------------------
 // The reference: the conversion, the number writer and the file reader as they were, unchanged
-// but for their namespace.
+// but for their namespace and for one later rule of the number writer: a tiny value keeps its
+// 15-digit text when the reader reads it back as the value itself.
 namespace before {
 
 namespace {
@@ -316,6 +317,12 @@ std::string FormatGeneralNumber(double v, char decimalSeparator) {
         exponent = LARGEST_POWER;
     }
     if (exponent < 0 && -exponent - 1 + static_cast<int>(digits.size()) > MOST_FRACTION_DIGITS) {
+        const std::string full = "0" + std::string(1, DecimalOf(decimalSeparator)) +
+                                 std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+        const std::string signedFull = v < 0 ? "-" + full : full;
+        if (ParseNumberChecked(signedFull, decimalSeparator) == v) {
+            return signedFull;
+        }
         // More fraction digits than the reader keeps exactly: keep fewer significant ones.
         const int precision = MOST_FRACTION_DIGITS + exponent + 1;
         if (precision < 1) {

@@ -42,8 +42,13 @@ TEST(CommandLine, OpensAnExistingProjectWhateverTheQuotesAndCase) {
     TempDir dir;
     const std::string upper = dir.Write("Square.QLF", SQUARE);
     const std::string lower = dir.Write("square.qlf", SQUARE);
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"\"" + upper + "\""}, {lower + "\""}, {"\"" + lower}, {lower}}) {
+    // A name that is not UTF-8 is opened by its bytes.
+    const std::string bytes = dir.Write("tri\xFF.qlf", SQUARE);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"\"" + upper + "\""},
+                                                 {lower + "\""},
+                                                 {"\"" + lower},
+                                                 {lower},
+                                                 {bytes}}) {
         Started s(args);
         EXPECT_TRUE(s.Loaded()) << args[0];
         EXPECT_TRUE(s.platform.messages.empty());

@@ -3,6 +3,7 @@
 #include "../core/temp_dir.h"
 #include "../core/tiling_patch.h"
 #include "../qt/recording_platform.h"
+#include "platform/qtgui/file_output.h"
 #include "tool/tool.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,9 @@
 #include <QImage>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -137,6 +141,51 @@ TEST_F(ToolTest, RenderWritesWhatTheWindowExports) {
     }
 }
 
+// The resolution a bitmap's header gives, little-endian at its fixed place.
+std::pair<std::uint32_t, std::uint32_t> BitmapDotsPerMetre(const std::string& bytes) {
+    const auto at = [&bytes](std::size_t offset) {
+        std::uint32_t v = 0;
+        for (std::size_t i = 0; i < 4 && offset + i < bytes.size(); ++i) {
+            v |= std::uint32_t{static_cast<unsigned char>(bytes[offset + i])} << (8 * i);
+        }
+        return v;
+    };
+    return {at(38), at(42)};
+}
+
+// A bitmap says 96 dpi (3780 pixels a metre) wherever it is made: in the window on its
+// screen, in the tool in-process, and in the tool on its own, which has no screen at all.
+TEST_F(ToolTest, BitmapsSay96DpiWhateverTheDisplay) {
+    const std::string path = DrawingWithFills(dir, true);
+    LoadedWindow w;
+    w.form.LoadProject(path);
+    const std::string fromWindow = dir.File("window.bmp");
+    ASSERT_FALSE(w.platform.ExportBitmap(w.form.picMain, fromWindow).has_value());
+    const std::string window = TempDir::Read(fromWindow);
+    ASSERT_TRUE(window.starts_with("BM"));
+    EXPECT_EQ(BitmapDotsPerMetre(window), std::pair(3780u, 3780u));
+
+    const std::string inProcess = dir.File("in-process.bmp");
+    ASSERT_EQ(Tool(tool::RunRender, {path, inProcess}).status, tool::EXIT_OK);
+    EXPECT_EQ(TempDir::Read(inProcess), window);
+
+    const std::string alone = dir.File("alone.bmp");
+    const std::string command =
+        std::string("'") + QUILLET_TOOL_EXE + "' render '" + path + "' '" + alone + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const std::string written = TempDir::Read(alone);
+    EXPECT_EQ(BitmapDotsPerMetre(written), std::pair(3780u, 3780u));
+    EXPECT_EQ(written, window);
+
+    // As if made on a 144-dpi screen: the image carries that resolution, the file does not.
+    QImage image(w.form.picMain.ScaleWidth(), w.form.picMain.ScaleHeight(), QImage::Format_RGB888);
+    image.fill(Qt::white);
+    image.setDotsPerMeterX(5669);
+    image.setDotsPerMeterY(5669);
+    const QByteArray encoded = EncodeBitmap(image);
+    EXPECT_EQ(BitmapDotsPerMetre(encoded.toStdString()), std::pair(3780u, 3780u));
+}
+
 // Coloured octagons, hexagons and dodecagons: the tool's picture is the reopened window's
 // canvas pixel for pixel, and its export finds every fill inside its own face.
 TEST_F(ToolTest, ColouredTilingsRenderAndExportAsTheWindowReopensThem) {
@@ -212,6 +261,35 @@ TEST_F(ToolTest, ExportDrawsFillsAsFacesAndReportsWhatLeaks) {
 
 // Bad arguments are refused with status 2; a failed write leaves nothing behind and keeps
 // what was there; an unreadable drawing fails with status 1.
+// Names that are not UTF-8 are used byte for byte, as input and as output; nothing is
+// written under a name with U+FFFD in place of the odd byte.
+TEST_F(ToolTest, PathsAreBytes) {
+    const std::string drawing = dir.File("tri\xFF.qlf");
+    std::filesystem::rename(DrawingWithFills(dir, false), drawing);
+    EXPECT_EQ(Tool(tool::RunCheck, {drawing}).status, tool::EXIT_OK);
+    EXPECT_EQ(Tool(tool::RunInfo, {drawing}).status, tool::EXIT_OK);
+    struct Case {
+        int (*command)(const std::vector<std::string>&, tool::Io);
+        std::string name;
+        std::string_view magic;
+    };
+    for (const Case& c :
+         {Case{tool::RunRender, "a\xFF.png", "\x89PNG"}, Case{tool::RunRender, "a\xFE.bmp", "BM"},
+          Case{tool::RunExport, "a\xFD.svg", "<?xml"},
+          Case{tool::RunExport, "a\xFC.pdf", "%PDF"}}) {
+        const ToolRun run = Tool(c.command, {drawing, dir.File(c.name)});
+        EXPECT_EQ(run.status, tool::EXIT_OK) << c.name << run.err;
+        EXPECT_TRUE(TempDir::Read(dir.File(c.name)).starts_with(c.magic)) << c.name;
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.File(""))) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a\xFC.pdf", "a\xFD.svg", "a\xFE.bmp", "a\xFF.png",
+                                               "tri\xFF.qlf"}));
+}
+
 TEST_F(ToolTest, ConventionsForArgumentsAndOutputs) {
     const std::string square = DrawingWithFills(dir, false);
     const std::string kept = dir.Write("kept.png", "old bytes");

@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QColorDialog>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -24,6 +25,9 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <dirent.h>
+#include <filesystem>
+#include <sys/stat.h>
 
 namespace quillet {
 
@@ -49,6 +53,75 @@ QString MessageText(const std::string& text) {
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return shown;
+}
+
+namespace {
+
+// The path from the working folder on, as the dialog gives it back.
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path.front() == '/') {
+        return path;
+    }
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::current_path(ec);
+    return ec ? path : (folder / path).string();
+}
+
+std::string LastPart(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The one entry of the folder that Qt shows as `shown`.
+std::optional<std::string> EntryShownAs(const std::string& folder, const QString& shown) {
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<std::string> found;
+    int matches = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (FromPath(entry->d_name) == shown) {
+            found = entry->d_name;
+            ++matches;
+        }
+    }
+    ::closedir(dir);
+    return matches == 1 ? found : std::nullopt;
+}
+
+bool Exists(const std::string& path) {
+    struct stat status {};
+    return ::lstat(path.c_str(), &status) == 0;
+}
+
+} // namespace
+
+std::optional<std::string> PathOfDialogAnswer(const QString& answer, const std::string& proposed) {
+    if (!proposed.empty() &&
+        QDir::cleanPath(answer) == QDir::cleanPath(FromPath(AbsolutePath(proposed)))) {
+        return proposed;
+    }
+    const QStringList parts = answer.split(QLatin1Char('/'));
+    const QString proposedName = FromPath(LastPart(proposed));
+    std::string path;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0) {
+            path += '/';
+        }
+        const QString& part = parts[i];
+        if (!part.contains(QChar::ReplacementCharacter)) {
+            path += ToPath(part);
+        } else if (i + 1 == parts.size() && part == proposedName) {
+            // The proposed name kept in another folder.
+            path += LastPart(proposed);
+        } else if (const std::optional<std::string> entry = EntryShownAs(path, part)) {
+            path += *entry;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return path;
 }
 
 QtPlatform::QtPlatform(MainWindowView& view) : view_(view) {
@@ -106,7 +179,42 @@ MsgResult QtPlatform::MsgBox(const std::string& text, const std::string& title, 
 
 std::optional<FileDialogAnswer> QtPlatform::ShowFileDialog(const FileDialogRequest& request,
                                                            bool save) {
-    EndProgress();
+    std::string proposed = request.FileName;
+    for (;;) {
+        EndProgress();
+        const std::optional<ChosenFile> chosen = ChooseFile(request, proposed, save);
+        if (!chosen) {
+            return std::nullopt;
+        }
+        const std::optional<std::string> path = PathOfDialogAnswer(chosen->name, proposed);
+        if (!path) {
+            MsgBox("'" + ToPath(chosen->name) +
+                       "' kan niet worden gebruikt: het teken \xEF\xBF\xBD staat voor een deel "
+                       "van een naam dat geen tekst is, en Quillet kan niet weten welk bestand "
+                       "bedoeld is.\r\nKies een andere naam.",
+                   request.DialogTitle, MsgIcon::Exclamation, MsgButtons::OK);
+            continue;
+        }
+        // The dialog asked about the name as it shows it, which may be another file or none.
+        if (save && (request.Flags & OFN_OVERWRITEPROMPT) && *path != ToPath(chosen->name) &&
+            Exists(*path) && !QFileInfo::exists(chosen->name)) {
+            switch (MsgBox("'" + *path + "' bestaat al.\r\nWilt u het vervangen?",
+                           request.DialogTitle, MsgIcon::Exclamation, MsgButtons::YesNoCancel)) {
+            case MsgResult::Yes:
+                break;
+            case MsgResult::No:
+                proposed = *path;
+                continue;
+            default:
+                return std::nullopt;
+            }
+        }
+        return FileDialogAnswer{*path, chosen->filterIndex};
+    }
+}
+
+std::optional<QtPlatform::ChosenFile>
+QtPlatform::ChooseFile(const FileDialogRequest& request, const std::string& proposed, bool save) {
     QFileDialog dialog(DialogParent(), QString::fromStdString(request.DialogTitle));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode((request.Flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile
@@ -119,8 +227,8 @@ std::optional<FileDialogAnswer> QtPlatform::ShowFileDialog(const FileDialogReque
     if (request.FilterIndex >= 1 && request.FilterIndex <= filters.size()) {
         dialog.selectNameFilter(filters[request.FilterIndex - 1]);
     }
-    if (!request.FileName.empty()) {
-        dialog.selectFile(FromPath(request.FileName));
+    if (!proposed.empty()) {
+        dialog.selectFile(FromPath(proposed));
     }
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
@@ -130,8 +238,7 @@ std::optional<FileDialogAnswer> QtPlatform::ShowFileDialog(const FileDialogReque
         return std::nullopt;
     }
     const qsizetype type = filters.indexOf(dialog.selectedNameFilter());
-    return FileDialogAnswer{ToPath(chosen.front()),
-                            type >= 0 ? static_cast<int>(type) + 1 : request.FilterIndex};
+    return ChosenFile{chosen.front(), type >= 0 ? static_cast<int>(type) + 1 : request.FilterIndex};
 }
 
 std::optional<FileDialogAnswer> QtPlatform::ShowSave(const FileDialogRequest& request) {

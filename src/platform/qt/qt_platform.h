@@ -7,9 +7,12 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <optional>
+#include <string>
 
 class QProgressDialog;
 class QWidget;
@@ -22,6 +25,12 @@ class MainWindowView;
 QStringList NameFilters(const std::string& filter);
 // A message text with its CR LF line breaks as Qt shows them.
 QString MessageText(const std::string& text);
+
+// The bytes of the file a dialog's answer names. Qt shows a name that is not UTF-8 with
+// U+FFFD for its odd bytes, so such a name is matched back: the proposed name when the answer
+// shows it, else the one entry of its folder that shows as the answer does. Nothing when no
+// single file can be meant (a new name with U+FFFD, or two entries that show alike).
+std::optional<std::string> PathOfDialogAnswer(const QString& answer, const std::string& proposed);
 
 class QtPlatform : public Platform {
   public:
@@ -52,7 +61,16 @@ class QtPlatform : public Platform {
     QWidget* DialogParent() const;
 
   private:
+    struct ChosenFile {
+        QString name;
+        int filterIndex = 1;
+    };
+    // Asks again while the answer names no single file, and asks before replacing a file
+    // the dialog did not see under its shown name.
     std::optional<FileDialogAnswer> ShowFileDialog(const FileDialogRequest& request, bool save);
+    // The dialog itself, starting on `proposed`.
+    std::optional<ChosenFile> ChooseFile(const FileDialogRequest& request,
+                                         const std::string& proposed, bool save);
     // Ends the operation in progress: the dialog goes, and the next one starts uncancelled.
     void EndProgress();
 

@@ -31,6 +31,12 @@ std::string ToPath(const QString& path) {
 }
 
 std::optional<std::string> WriteFileAtomicallyQt(const std::string& path, QByteArrayView bytes) {
+    if (ToPath(FromPath(path)) != path) {
+        // Qt holds names as UTF-8 text and would write another file (U+FFFD for each odd
+        // byte); the headless writer takes the bytes and gives the same guarantees.
+        return WriteFileAtomicallyStd(
+            path, std::string_view(bytes.data(), static_cast<std::size_t>(bytes.size())));
+    }
     // Every step is checked here, since commit() reports success even when its own final
     // flush fails and would then replace the old file with a truncated one. The reason is
     // taken before cancelWriting(), which replaces Qt's error text.
@@ -92,9 +98,17 @@ QByteArray EncodeImage(const QImage& image, const char* format) {
     return bytes;
 }
 
-QByteArray EncodeBitmap(const Surface& image) {
-    return EncodeImage(ToQImage(image), "bmp");
+QByteArray EncodeBitmap(QImage image) {
+    // A new QImage takes the screen's resolution, or 100 dpi without a screen.
+    image.setDotsPerMeterX(BITMAP_DOTS_PER_METRE);
+    image.setDotsPerMeterY(BITMAP_DOTS_PER_METRE);
+    return EncodeImage(image, "bmp");
 }
+
+QByteArray EncodeBitmap(const Surface& image) {
+    return EncodeBitmap(ToQImage(image));
+}
+
 std::optional<std::string> ExportBitmapQt(const Surface& image, const std::string& path) {
     // Encoded in memory, so the file goes through the one checked write.
     const QByteArray bytes = EncodeBitmap(image);
