@@ -248,5 +248,44 @@ void BM_BuildBySquaresConstructionOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_BuildBySquaresConstructionOnly)->Apply(SquareCounts);
 
+// Polygon undo with fills made since the polygon: each is painted with and without its lines
+// to learn whether the undo changed what it fills. A square beside a filled square, then
+// `fills` fills alternating between two colours in the first square, then Undo.
+void BM_PolygonUndoAfterFills(benchmark::State& state) {
+    const int fills = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        HeadlessForm f;
+        f.form.ctl.txtNumCorners = std::to_string(4);
+        for (auto [x, y] : {std::pair{100.0, 100.0},
+                            {200.0, 100.0},
+                            {150.0, 150.0},
+                            {200.0, 100.0},
+                            {200.0, 200.0},
+                            {250.0, 150.0}}) {
+            f.ClickAt(x, y);
+        }
+        f.form.SetFillValue(1);
+        for (int i = 0; i < fills; ++i) {
+            f.form.picSelColor_Click(9 + i % 2);
+            f.form.picMain_MouseMove(0, 0, 150.0f, 150.0f);
+            f.form.picMain_Click();
+        }
+        f.form.SetFillValue(0);
+        state.ResumeTiming();
+        f.form.mnuUndo_Click();
+        if (f.form.intFillCount != fills) {
+            state.SkipWithError("the undo dropped a fill it does not affect");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_PolygonUndoAfterFills)
+    ->ArgName("fills")
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond);
+
 } // namespace
 } // namespace quillet::bench

@@ -86,6 +86,11 @@ Expected Paint(const ProjectData& data) {
     Surface pic(WIDTH, HEIGHT);
     for (const udtLine& l : data.lines) {
         DrawLine(pic, l.X1, l.Y1, l.X2, l.Y2, R2_COPYPEN, COLOR_LINE);
+        // A side closes at its end pixel too.
+        const double ex = RoundPixel(l.X2), ey = RoundPixel(l.Y2);
+        if (ex >= 0 && ex < WIDTH && ey >= 0 && ey < HEIGHT) {
+            pic.SetPixel(static_cast<int>(ex), static_cast<int>(ey), COLOR_LINE);
+        }
     }
     Expected e;
     e.linesOnly = pic.Pixels();

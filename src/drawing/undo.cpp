@@ -29,20 +29,24 @@ Surface Replayed(const DrawingState& d, int w, int h, int lines, int fills) {
     return pic;
 }
 
-// Paints one fill as a load replays it; returns the pixels it changed.
-std::vector<std::size_t> Paint(Surface& pic, const udtFill& f) {
-    const std::vector<Colour> was = pic.Pixels();
+// Paints one fill as a load replays it.
+void Paint(Surface& pic, const udtFill& f) {
     const double x = RoundPixel(f.X), y = RoundPixel(f.Y);
-    std::vector<std::size_t> changed;
-    if (pic.ExtFloodFill(x, y, pic.GetPixel(x, y), static_cast<Colour>(f.Color))) {
-        const std::vector<Colour>& now = pic.Pixels();
-        for (std::size_t i = 0; i < now.size(); ++i) {
-            if (now[i] != was[i]) {
-                changed.push_back(i);
-            }
+    pic.ExtFloodFill(x, y, pic.GetPixel(x, y), static_cast<Colour>(f.Color));
+}
+
+// Whether the same pixels changed from `a0` to `a` as from `b0` to `b`.
+bool SameChange(const Surface& a0, const Surface& a, const Surface& b0, const Surface& b) {
+    const std::vector<Colour>& pa0 = a0.Pixels();
+    const std::vector<Colour>& pa = a.Pixels();
+    const std::vector<Colour>& pb0 = b0.Pixels();
+    const std::vector<Colour>& pb = b.Pixels();
+    for (std::size_t i = 0; i < pa.size(); ++i) {
+        if ((pa[i] != pa0[i]) != (pb[i] != pb0[i])) {
+            return false;
         }
     }
-    return changed;
+    return true;
 }
 
 } // namespace
@@ -56,6 +60,7 @@ void frmMain::KeepFillsUnchangedByUndo(int linesLeft, int linesBefore, int fills
     Surface with = Replayed(*this, w, h, linesBefore, fillsBefore);
     Surface without =
         linesLeft == linesBefore ? with : Replayed(*this, w, h, linesLeft, fillsBefore);
+    Surface withBefore(w, h), withoutBefore(w, h);
     List1<udtFill> kept;
     kept.ReDim(intFillCount);
     int count = fillsBefore;
@@ -63,11 +68,14 @@ void frmMain::KeepFillsUnchangedByUndo(int linesLeft, int linesBefore, int fills
         kept[i] = arrFills[i];
     }
     for (int i = fillsBefore + 1; i <= intFillCount; ++i) {
-        const std::vector<std::size_t> made = Paint(with, arrFills[i]);
-        Surface trial = without;
-        if (Paint(trial, arrFills[i]) == made) {
-            without.Swap(trial);
+        withBefore.BitBlt(with, w, h);
+        withoutBefore.BitBlt(without, w, h);
+        Paint(with, arrFills[i]);
+        Paint(without, arrFills[i]);
+        if (SameChange(withBefore, with, withoutBefore, without)) {
             kept[++count] = arrFills[i];
+        } else {
+            without.Swap(withoutBefore);
         }
     }
     intFillCount = static_cast<std::int16_t>(count);
