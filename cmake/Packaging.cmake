@@ -116,10 +116,15 @@ drawings are saved as Quillet project files (.qlf) or as bitmaps.")
 include(CPack)
 
 if(TARGET quillet)
+  # Everything the package installs from the build tree, so that it packages after any build.
+  set(_quillet_packaged quillet quillet_data)
+  if(TARGET quillet-tool)
+    list(APPEND _quillet_packaged quillet-tool)
+  endif()
   add_custom_target(package_deb
     COMMAND "${CMAKE_CPACK_COMMAND}" -G DEB --config "${CMAKE_BINARY_DIR}/CPackConfig.cmake"
             -B "${CMAKE_BINARY_DIR}"
-    DEPENDS quillet quillet_data
+    DEPENDS ${_quillet_packaged}
     WORKING_DIRECTORY "${CMAKE_BINARY_DIR}"
     COMMENT "Building the Debian package" VERBATIM)
 endif()

@@ -18,6 +18,19 @@ fail() {
   exit 1
 }
 
+# The package target builds whatever it installs from the build tree: a build that made only
+# the window (as scripts/run.sh does) must still package.
+if command -v ninja >/dev/null && [ -f "$build/build.ninja" ]; then
+  inputs=$(ninja -C "$build" -t inputs package_deb 2>/dev/null | sed "s|^|$build/|")
+  while IFS= read -r installed; do
+    # Files written when the build is configured are there before any build.
+    ninja -C "$build" -t query "${installed#"$build"/}" >/dev/null 2>&1 || continue
+    grep -qxF "$installed" <<<"$inputs" || grep -qxF "${installed%.gz}" <<<"$inputs" ||
+      fail "package_deb installs $installed but does not build it"
+  done < <(grep -o 'FILES "[^"]*"' "$build/cmake_install.cmake" | sed 's/^FILES "//; s/"$//' |
+           grep "^$build/")
+fi
+
 "${CPACK:-cpack}" -G DEB --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
   fail "cpack: $(cat "$work/cpack.log")"
 debs=("$work"/quillet_*.deb)
