@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs Quillet into a temporary prefix, registers it there as a desktop would, and checks
 # what a double click on a project file depends on: the file is recognised as a Quillet
-# drawing by its name and, without a name ending, by its first lines; Quillet is the
-# application that opens it; and the desktop entry, the AppStream metadata and the manual
+# drawing by its name, and only by its name (Quillet opens no other names from the command
+# line); Quillet is the application that opens it; and the desktop entry, the AppStream metadata and the manual
 # page are valid.
 #
 # Usage: xdg_test.sh BUILD_DIR SOURCE_DIR
@@ -51,14 +51,11 @@ expect_type() { # FILE TYPE
   echo "ok: $(basename "$1") is $got"
 }
 expect_type "$project" application/x-quillet
+cp "$project" "$work/DRAWING.QLF"
+expect_type "$work/DRAWING.QLF" application/x-quillet
+# Without the ending a drawing is text: given to Quillet it would show an empty window.
 cp "$project" "$work/drawing"
-expect_type "$work/drawing" application/x-quillet
-# Quillet also reads lines that end in a lone CR.
-sed 's/\r$//' "$project" | tr '\n' '\r' >"$work/drawing-cr"
-expect_type "$work/drawing-cr" application/x-quillet
-# Text that opens with the same rule but is no project stays text.
-printf '*--------------------*\r\n| Shopping list      |\r\n' >"$work/notes"
-expect_type "$work/notes" text/plain
+expect_type "$work/drawing" text/plain
 
 # Quillet's own icon first; where a theme lacks it, a generic picture rather than a text page.
 icons=$(gio info "$project" | sed -n 's/^ *standard::icon: //p')

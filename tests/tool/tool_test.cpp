@@ -107,6 +107,14 @@ TEST_F(ToolTest, CheckSaysForEachFileWhetherItOpensAndWhy) {
         EXPECT_EQ(line.rfind(many[i] + (i % 7 == 0 ? ": Line" : ": ok"), 0), 0u) << i;
     }
     EXPECT_EQ(Tool(tool::RunCheck, {good, good}).status, tool::EXIT_OK);
+
+    // A drawing without the ending opens through Load Project only, and says so.
+    const std::string bare = dir.Write("drawing", TempDir::Read(good));
+    const ToolRun noted = Tool(tool::RunCheck, {bare, good});
+    EXPECT_EQ(noted.status, tool::EXIT_OK);
+    EXPECT_EQ(noted.out.rfind(bare + ": ok through Load Project, but not from the command line", 0),
+              0u)
+        << noted.out;
     EXPECT_EQ(Tool(tool::RunCheck, {}).status, tool::EXIT_USAGE);
 }
 
