@@ -3,6 +3,7 @@
 // the regular polygons among them, how they meet at each corner, and where the drawing has
 // drifted (corners that differ only in their last bits) or overlaps itself.
 
+#include "app/controls.h"
 #include "drawing/drawing_state.h"
 #include "project/project_format.h"
 
@@ -29,8 +30,8 @@ inline constexpr double REGULAR_TOLERANCE = 1e-6;
 inline constexpr double ANGLE_SUM_TOLERANCE = 1e-6;
 
 // The canvas the window shows; geometry outside it is kept but not seen.
-inline constexpr int CANVAS_WIDTH = 581;
-inline constexpr int CANVAS_HEIGHT = 493;
+inline constexpr int CANVAS_WIDTH = quillet::CANVAS_WIDTH;
+inline constexpr int CANVAS_HEIGHT = quillet::CANVAS_HEIGHT;
 
 struct Box {
     double minX = 0, minY = 0, maxX = 0, maxY = 0;

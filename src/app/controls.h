@@ -30,6 +30,12 @@ inline constexpr std::string_view FRM_MAIN_CAPTION = "Quillet";
 // The sunken border of the canvas, in pixels on each side.
 inline constexpr int CANVAS_BORDER = 2;
 
+// The canvas picture box in twips, border included; the drawing's canvas is its inside.
+inline constexpr int PIC_MAIN_WIDTH_TWIPS = 8775;
+inline constexpr int PIC_MAIN_HEIGHT_TWIPS = 7455;
+inline constexpr int CANVAS_WIDTH = TwipsToPixels(PIC_MAIN_WIDTH_TWIPS) - 2 * CANVAS_BORDER;
+inline constexpr int CANVAS_HEIGHT = TwipsToPixels(PIC_MAIN_HEIGHT_TWIPS) - 2 * CANVAS_BORDER;
+
 // Visible controls in tab order; the palette swatches (PaletteSwatchLayout) come between
 // `picColor` and `chkFill`.
 inline constexpr std::array<ControlLayout, 10> MAIN_CONTROLS{{
@@ -37,7 +43,7 @@ inline constexpr std::array<ControlLayout, 10> MAIN_CONTROLS{{
      "De volgende veelhoek die ik ga tekenen heeft zoveel hoeken : (minimum 3, maximum 50)", 120,
      120, 4575, 495},
     {"txtNumCorners", ControlKind::TextBox, "3", 4680, 120, 615, 285},
-    {"picMain", ControlKind::PictureBox, "", 120, 840, 8775, 7455},
+    {"picMain", ControlKind::PictureBox, "", 120, 840, PIC_MAIN_WIDTH_TWIPS, PIC_MAIN_HEIGHT_TWIPS},
     {"Label2", ControlKind::Label, "X: 0     Y: 0", 3480, 480, 2055, 375},
     {"cmdOnlyLines", ControlKind::Button, "Teken alleen de &lijnen", 5400, 45, 1845, 375},
     {"cmdOnlyPoints", ControlKind::Button, "Teken alleen de &punten", 5400, 450, 1845, 375},
