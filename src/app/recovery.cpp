@@ -170,7 +170,14 @@ RecoveryOffer frmMain::OfferRecovery() {
     if (!file) {
         return RecoveryOffer::None;
     }
-    std::error_code ec;
+    // Else it is offered again at the next start.
+    auto remove = [this, &file] {
+        std::error_code ec;
+        if (!fs::remove(*file, ec) && ec) {
+            platform.MsgBox("Kan het herstelbestand '" + *file + "' niet verwijderen.",
+                            TITLE_QUILLET, MsgIcon::Exclamation, MsgButtons::OK, ec.message());
+        }
+    };
     switch (platform.MsgBox(MSG_RECOVERY_FOUND, TITLE_QUILLET, MsgIcon::Exclamation,
                             MsgButtons::YesNo, *file)) {
     case MsgResult::Yes:
@@ -185,13 +192,10 @@ RecoveryOffer frmMain::OfferRecovery() {
         strFileName.clear();
         blnModified = true;
         enabled.mnuSaveAs = true;
-        fs::remove(*file, ec);
+        remove();
         return RecoveryOffer::Opened;
     case MsgResult::No:
-        if (!fs::remove(*file, ec) && ec) {
-            platform.MsgBox("Kan het herstelbestand '" + *file + "' niet verwijderen.",
-                            TITLE_QUILLET, MsgIcon::Exclamation, MsgButtons::OK, ec.message());
-        }
+        remove();
         return RecoveryOffer::Declined;
     default:
         // No answer (the box went away with the program): nothing is decided.

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The end of the process with an unsaved drawing: SIGTERM and SIGHUP end the program at once
-# with 128 + the signal, the drawing in a recovery file that opens; the next start asks about
-# it, opens it on Yes and removes it on No. An unchanged drawing leaves nothing, and a lost
-# display keeps the drawing too.
+# with 128 + the signal (a question open or not), the drawing in a recovery file that opens;
+# the next start asks about it, opens it on Yes and removes it on No. An unchanged drawing
+# leaves nothing, and a lost display keeps the drawing too.
 #
 # Usage: recovery_test.sh QUILLET CANVAS_REPLAY TEXT_SHOWN QUILLET_TOOL
 # shellcheck source-path=SCRIPTDIR source=lib.sh
@@ -10,7 +10,6 @@ source "$(dirname "$0")/lib.sh"
 tool=$4
 e2e_begin recovery "$1" "$2" "$3"
 
-export XDG_STATE_HOME=$work/state
 folder=$XDG_STATE_HOME/quillet
 
 # The recovery files there, one a line.
@@ -65,7 +64,11 @@ start_and_answer y
 expect_canvas "the recovered drawing" "$work/kept.ppm"
 count_is 0 || fail "the opened recovery file was not removed"
 
-# SIGHUP: the recovered drawing, still unsaved, is kept again.
+# SIGHUP while the save-changes question of Quit is open: the recovered drawing, still
+# unsaved, is kept again, and the question ends with the program.
+activate
+menu f q
+wait_dialog Quillet "the save-changes question at Quit"
 end_with HUP 129
 expect_one_kept "after SIGHUP"
 
