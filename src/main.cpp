@@ -1,8 +1,10 @@
 // Quillet: draws patterns of regular polygons that share corners and sides.
 
 #include "app/main_window.h"
+#include "app/recovery.h"
 #include "platform/qt/canvas_widget.h"
 #include "platform/qt/command_line.h"
+#include "platform/qt/end_watch.h"
 #include "platform/qt/first_paint_report.h"
 #include "platform/qt/fixed_layout.h"
 #include "platform/qt/main_window_view.h"
@@ -16,6 +18,7 @@
 #include <QSize>
 #include <QTranslator>
 
+#include <chrono>
 #include <cstdio>
 #include <dlfcn.h>
 #include <future>
@@ -23,6 +26,7 @@
 #include <optional>
 #include <semaphore>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #ifndef QUILLET_VERSION
@@ -157,25 +161,65 @@ int main(int argc, char* argv[]) {
     }
     view.attach(form);
 
+    // An unsaved drawing outlives an end nobody can be asked about, in a recovery file that
+    // the next start offers.
+    const std::optional<std::string> recoveryFolder = quillet::RecoveryFolder(
+        quillet::EnvironmentVariable("XDG_STATE_HOME"), quillet::EnvironmentVariable("HOME"));
+    form.strRecoveryFolder = recoveryFolder.value_or("");
+    quillet::RecoveryKeeper keeper(recoveryFolder, static_cast<long long>(::getpid()),
+                                   [] { return std::chrono::system_clock::now(); });
+    quillet::EndWatch endWatch(form, keeper);
+    if (const std::optional<std::string> why = endWatch.watchSignals()) {
+        std::fprintf(stderr,
+                     "quillet: %s; the drawing is not kept when the program is told "
+                     "to end\n",
+                     why->c_str());
+    }
+
     // Ending the desktop session closes the window like its close box, unsaved-changes
-    // question included, and a Cancel there keeps the session going.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &view,
-                     [&view](QSessionManager& manager) {
-                         if (manager.allowsInteraction() && !view.close()) {
-                             manager.cancel();
-                         }
-                         manager.release();
-                     });
+    // question included, and a Cancel there keeps the session going. A session that allows
+    // no questions gets the drawing in a recovery file, and hears that it was not saved when
+    // even that failed.
+    QObject::connect(
+        &app, &QGuiApplication::commitDataRequest, &view,
+        [&view, &endWatch](QSessionManager& manager) {
+            if (manager.allowsInteraction()) {
+                if (!view.close()) {
+                    manager.cancel();
+                }
+            } else if (!endWatch.commitWithoutQuestions()) {
+                manager.cancel();
+            }
+            manager.release();
+        },
+        Qt::DirectConnection);
 
     // Messages of the load come up before the window, and in the terminal as well.
     platform.SetEchoToStderr(true);
     view.load();
     platform.SetEchoToStderr(false);
+    if (form.recoveryOffer == quillet::RecoveryOffer::Opened &&
+        !quillet::CmdLineNotOpenedReason(form.strCmdLine) && !form.strCmdLine.empty()) {
+        std::fprintf(
+            stderr, "%s\n",
+            quillet::NotOpenedLine(form.strCmdLine, "the recovery file was opened in its place")
+                .c_str());
+    }
+    if (endWatch.endStatus()) {
+        return *endWatch.endStatus();
+    }
     if (form.Unloaded) {
         return 0;
     }
     quillet::FirstPaintReport firstPaint;
     firstPaint.watchIfAsked(view);
     view.show();
-    return QApplication::exec();
+    endWatch.armExit();
+    const int status = QApplication::exec();
+    endWatch.disarm();
+    if (form.Unloaded) {
+        // The user answered the question at the end: this run's recovery file is stale.
+        keeper.Forget();
+    }
+    return endWatch.endStatus().value_or(status);
 }

@@ -15,5 +15,7 @@ start_xvfb() { # start_xvfb SCRIPT-NAME
   export DISPLAY=:$number
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
   export XDG_RUNTIME_DIR=$work/runtime
+  # A recovery file of the user's would put up its question before the first paint.
+  export XDG_STATE_HOME=$work/state
   mkdir -m 700 "$XDG_RUNTIME_DIR"
 }

@@ -80,9 +80,12 @@ void frmMain::Form_Load() {
             static_cast<int>(RoundHalfEven(u3 * 255)));
 
     // A project named on the command line opens in place of the empty drawing.
-    // A file that cannot be opened leaves the empty drawing.
+    // A file that cannot be opened leaves the empty drawing. The recovery question comes
+    // first: an opened recovery file is unsaved work, which the project would replace.
     NewProject();
-    if (FileExists(strCmdLine) && LowerEnding(strCmdLine) == ".qlf") {
+    recoveryOffer = OfferRecovery();
+    if (recoveryOffer != RecoveryOffer::Opened && FileExists(strCmdLine) &&
+        LowerEnding(strCmdLine) == ".qlf") {
         LoadProject(strCmdLine);
     }
 }

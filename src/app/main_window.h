@@ -31,6 +31,10 @@ struct ControlModel {
 
 enum class SaveOutcome { GoOn, Stop, DialogCancelled };
 
+// What the start did with a recovery file: none found, opened, declined (and removed), or
+// kept for the next start (not opened, or no answer).
+enum class RecoveryOffer { None, Opened, Declined, Kept };
+
 // The text of the command line, quotes handled as at start-up: the arguments joined by single
 // spaces, then at most one '"' removed from the end and one from the start.
 std::string MakeCmdLine(int argc, const char* const* argv);
@@ -55,6 +59,10 @@ class frmMain : public DrawingState {
     // Random generator of the custom colour; seeded from the clock unless a test seeds it.
     std::optional<std::uint64_t> RandomSeed;
     bool Unloaded = false;
+    // The folder of recovery files; empty: none is offered at the start.
+    std::string strRecoveryFolder;
+    // What Form_Load did with a recovery file.
+    RecoveryOffer recoveryOffer = RecoveryOffer::None;
     // Told while a load replays the fills: 0 once the lines are drawn, then the number of each
     // fill once it is painted. Tools use it to see what each fill painted; the window does not.
     std::function<void(int fill)> OnFillReplayed;
@@ -100,6 +108,8 @@ class frmMain : public DrawingState {
     bool SaveProject(const std::string& path);
     SaveOutcome SaveDrawingAs();
     SaveOutcome AskSaveChanges();
+    // Asks whether to open the newest recovery file of strRecoveryFolder (recovery.cpp).
+    RecoveryOffer OfferRecovery();
 
     // The file type the save dialog starts on: kept between uses, as the dialog control does.
     int intSaveFilterIndex = 2;

@@ -11,7 +11,7 @@ namespace quillet {
 class Surface;
 
 enum class MsgIcon { Exclamation, Stop, Information };
-enum class MsgButtons { OK, YesNoCancel };
+enum class MsgButtons { OK, YesNoCancel, YesNo };
 enum class MsgResult { OK, Yes, No, Cancel };
 
 // OFN flags the file commands use.

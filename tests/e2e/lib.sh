@@ -82,6 +82,9 @@ start_display() {
   export LC_ALL=C.UTF-8
   export XDG_RUNTIME_DIR=$work/runtime
   mkdir -m 700 "$XDG_RUNTIME_DIR"
+  # Recovery files of the test's own: none of the user's is offered, and a program ended with
+  # a drawing leaves its file in the work folder, not in the user's state.
+  export XDG_STATE_HOME=$work/state
   xdpyinfo >/dev/null 2>&1 || fail "display $DISPLAY does not answer"
   # The pointer rests where no window opens, so no window sees it until a test moves it.
   xdotool mousemove 1020 760

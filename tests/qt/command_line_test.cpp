@@ -19,6 +19,9 @@ QProcessEnvironment Environment(const QStringList& settings) {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"}) {
         env.remove(QString::fromLatin1(name));
     }
+    // No recovery file of the user's is offered: its question would hold the program up.
+    static const QTemporaryDir state;
+    env.insert(QStringLiteral("XDG_STATE_HOME"), state.path());
     for (const QString& setting : settings) {
         env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
     }

@@ -89,6 +89,20 @@ class QtPlatformTest : public QObject {
                  MsgResult::OK);
     }
 
+    // The recovery question: Escape is No, which removes the file, so Yes stays the default.
+    void yesNoBoxesHaveTwoButtonsAndEscapeIsNo() {
+        WhenShown<QMessageBox>([](QMessageBox* box) {
+            QCOMPARE(box->buttons().size(), 2);
+            QCOMPARE(box->defaultButton(), box->button(QMessageBox::Yes));
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        QCOMPARE(platform.MsgBox("?", "Quillet", MsgIcon::Exclamation, MsgButtons::YesNo),
+                 MsgResult::No);
+        WhenShown<QMessageBox>([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Return); });
+        QCOMPARE(platform.MsgBox("?", "Quillet", MsgIcon::Exclamation, MsgButtons::YesNo),
+                 MsgResult::Yes);
+    }
+
     void fileDialogsTakeAndGiveTheRequest() {
         QTemporaryDir dir;
         const std::string proposed = QDir(dir.path()).filePath("drawing").toStdString();

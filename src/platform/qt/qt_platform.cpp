@@ -153,18 +153,23 @@ MsgResult QtPlatform::MsgBox(const std::string& text, const std::string& title, 
         break;
     }
     const bool yesNoCancel = buttons == MsgButtons::YesNoCancel;
-    QMessageBox box(shownIcon, QString::fromStdString(title), MessageText(text),
-                    yesNoCancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
-                                : QMessageBox::Ok,
+    const bool yesNo = buttons == MsgButtons::YesNo;
+    QMessageBox::StandardButtons shownButtons = QMessageBox::Ok;
+    if (yesNoCancel) {
+        shownButtons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    } else if (yesNo) {
+        shownButtons = QMessageBox::Yes | QMessageBox::No;
+    }
+    QMessageBox box(shownIcon, QString::fromStdString(title), MessageText(text), shownButtons,
                     DialogParent());
     // Paths in messages are shown as they are, never as markup.
     box.setTextFormat(Qt::PlainText);
     if (!detail.empty()) {
         box.setDetailedText(MessageText(detail));
     }
-    if (yesNoCancel) {
+    if (yesNoCancel || yesNo) {
         box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::Cancel);
+        box.setEscapeButton(yesNo ? QMessageBox::No : QMessageBox::Cancel);
     }
     box.exec();
     switch (box.standardButton(box.clickedButton())) {
@@ -173,7 +178,8 @@ MsgResult QtPlatform::MsgBox(const std::string& text, const std::string& title, 
     case QMessageBox::No:
         return MsgResult::No;
     default:
-        return yesNoCancel ? MsgResult::Cancel : MsgResult::OK;
+        // A Yes/No box that went away unanswered (the program is ending) decided nothing.
+        return yesNoCancel || yesNo ? MsgResult::Cancel : MsgResult::OK;
     }
 }
 
