@@ -215,20 +215,21 @@ TEST(ChangedOnDiskTest, OnlyTheFileLoadedOrLastSavedIsWatched) {
     window.form.LoadProject(loaded);
     window.Polygon(200, 100, 200, 200, 250, 150, 3);
 
+    LONGER_IN_PLACE(loaded, dir);
     window.platform.saveAnswers.push_back(FileDialogAnswer{other, 2});
     window.form.mnuSaveAs_Click();
     EXPECT_TRUE(window.platform.messages.empty());
 
-    // The loaded file is no longer this window's; the one it saved is.
-    LONGER_IN_PLACE(loaded, dir);
+    // The file it saved is now its own; the loaded one is not.
     LONGER_IN_PLACE(other, dir);
-    window.platform.saveAnswers.push_back(FileDialogAnswer{loaded, 2});
-    window.form.mnuSaveAs_Click();
-    EXPECT_TRUE(window.platform.messages.empty());
     window.platform.saveAnswers.push_back(FileDialogAnswer{other, 2});
     window.platform.answers.push_back(MsgResult::Cancel);
     window.form.mnuSaveAs_Click();
-    ASSERT_EQ(window.platform.messages.size(), 1u);
+    EXPECT_EQ(window.platform.messages.size(), 1u);
+    window.platform.saveAnswers.push_back(FileDialogAnswer{loaded, 2});
+    window.form.mnuSaveAs_Click();
+    EXPECT_EQ(window.platform.messages.size(), 1u);
+    EXPECT_FALSE(window.form.blnModified);
 }
 
 } // namespace
