@@ -2,6 +2,7 @@
 
 #include "project/numbers.h"
 #include "project/project_format.h"
+#include "tool/output.h"
 #include "tool/tool.h"
 
 #include <algorithm>
@@ -64,8 +65,8 @@ int RunCheck(const std::vector<std::string>& args, Io io) {
         allOk = allOk && verdicts[i].empty();
         io.out << args[i] << ": " << (verdicts[i].empty() ? "ok" : verdicts[i]) << "\n";
     }
-    io.out.flush();
-    return allOk && io.out ? EXIT_OK : EXIT_FAILED;
+    const bool delivered = OutputDelivered(io, "quillet-tool check");
+    return allOk && delivered ? EXIT_OK : EXIT_FAILED;
 }
 
 } // namespace quillet::tool
