@@ -117,8 +117,6 @@ void frmMain::mnuNew_Click() {
         return;
     }
     NewProject();
-    // The new drawing is no file's yet.
-    RememberDiskFile({}, std::nullopt);
 }
 
 void frmMain::mnuQuit_Click() {
