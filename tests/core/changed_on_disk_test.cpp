@@ -212,10 +212,17 @@ TEST(ChangedOnDiskTest, OnlyTheFileLoadedOrLastSavedIsWatched) {
     first.platform.saveAnswers.push_back(FileDialogAnswer{loaded, 2});
     first.form.mnuSaveAs_Click();
     Form window;
-    window.form.LoadProject(loaded);
+    // Named as a terminal may name it; the save dialog gives the whole path.
+    window.form.LoadProject(std::filesystem::relative(loaded).string());
     window.Polygon(200, 100, 200, 200, 250, 150, 3);
 
     LONGER_IN_PLACE(loaded, dir);
+    window.platform.saveAnswers.push_back(FileDialogAnswer{loaded, 2});
+    window.platform.answers.push_back(MsgResult::Cancel);
+    window.form.mnuSaveAs_Click();
+    EXPECT_EQ(window.platform.messages.size(), 1u);
+    window.platform.messages.clear();
+
     window.platform.saveAnswers.push_back(FileDialogAnswer{other, 2});
     window.form.mnuSaveAs_Click();
     EXPECT_TRUE(window.platform.messages.empty());
