@@ -19,7 +19,9 @@
 #include <QTranslator>
 
 #include <chrono>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <dlfcn.h>
 #include <future>
 #include <memory>
@@ -35,10 +37,18 @@
 
 namespace {
 
-// Help and version go to stdout; a failed write there (a closed pipe, a full disk) fails.
+// Help and version go to stdout; a failed write there (a closed pipe, a full disk) fails, and
+// says why on stderr.
 int Print(const std::string& text) {
+    errno = 0;
     std::fputs(text.c_str(), stdout);
-    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0 ? 0 : 1;
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) {
+        return 0;
+    }
+    const int error = errno;
+    std::fprintf(stderr, "quillet: cannot write to standard output%s%s.\n", error != 0 ? ": " : "",
+                 error != 0 ? std::strerror(error) : "");
+    return 1;
 }
 
 // Qt's first font loads the font configuration and lists the installed fonts, a good part of

@@ -7,6 +7,7 @@
 // drawing/, the redraw commands in geometry/, the file commands in project/, the rest in app/.
 
 #include "drawing/drawing_state.h"
+#include "platform/file_stamp.h"
 #include "platform/platform.h"
 #include "platform/surface.h"
 
@@ -115,6 +116,15 @@ class frmMain : public DrawingState {
     int intSaveFilterIndex = 2;
 
   private:
+    // Whether Save as may write `path`: asks first when it is the file this window loaded or
+    // last saved and another program has written it since.
+    bool MayOverwrite(const std::string& path);
+    void RememberDiskFile(const std::string& path, std::optional<FileStamp> stamp);
+
+    // The file this window loaded or last saved, as it was on disk then.
+    std::string diskFile_;
+    std::optional<FileStamp> diskStamp_;
+
     void FillClick();
     void ConstructionClick();
     void ShowDrawingFull();

@@ -18,6 +18,9 @@ SaveOutcome frmMain::SaveDrawingAs() {
     const std::string ending = LowerEnding(path);
     const bool bitmap =
         ending == ".bmp" || (ending != ".qlf" && answer->FilterIndex == SAVE_FILTER_BITMAP);
+    if (!MayOverwrite(path)) {
+        return SaveOutcome::Stop;
+    }
     if (!bitmap) {
         return SaveProject(path) ? SaveOutcome::GoOn : SaveOutcome::Stop;
     }
@@ -26,7 +29,32 @@ SaveOutcome frmMain::SaveDrawingAs() {
                         MsgIcon::Stop, MsgButtons::OK);
         return SaveOutcome::Stop;
     }
+    // A picture over this window's own file is this window's write, not another program's.
+    if (SamePath(path, diskFile_)) {
+        RememberDiskFile(path, StampOf(path));
+    }
     return SaveOutcome::GoOn;
+}
+
+bool frmMain::MayOverwrite(const std::string& path) {
+    if (!diskStamp_ || !SamePath(path, diskFile_)) {
+        return true;
+    }
+    const std::optional<FileStamp> now = StampOf(path);
+    // A file removed meanwhile holds nothing to lose.
+    if (!now || *now == *diskStamp_) {
+        return true;
+    }
+    return platform.MsgBox("Het bestand '" + path +
+                               "' is gewijzigd door een ander programma sinds u het opende of "
+                               "opsloeg.\r\nWilt u het overschrijven?",
+                           TITLE_QUILLET, MsgIcon::Exclamation,
+                           MsgButtons::YesNoCancel) == MsgResult::Yes;
+}
+
+void frmMain::RememberDiskFile(const std::string& path, std::optional<FileStamp> stamp) {
+    diskFile_ = path;
+    diskStamp_ = stamp;
 }
 
 void frmMain::mnuSaveAs_Click() {

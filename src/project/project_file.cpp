@@ -33,6 +33,7 @@ bool frmMain::SaveProject(const std::string& path) {
         return false;
     }
     blnModified = false;
+    RememberDiskFile(path, StampOf(path));
     return true;
 }
 
@@ -42,6 +43,9 @@ void frmMain::LoadProject(const std::string& path) {
                         MsgButtons::OK);
         return;
     }
+    // Taken before the read: a write by another program while it reads makes a later Save as
+    // ask rather than overwrite it unasked.
+    const std::optional<FileStamp> stamp = StampOf(path);
     // The whole file is read before the drawing is touched: a file that cannot be opened,
     // or a read the user cancels, loses nothing.
     std::variant<ProjectData, ProjectError> parsed = ParseProjectFile(
@@ -160,6 +164,7 @@ void frmMain::LoadProject(const std::string& path) {
     platform.Progress(1, 1);
     Refresh();
     UpdateCommands(CommandEvent::LoadSucceeded);
+    RememberDiskFile(path, stamp);
 }
 
 } // namespace quillet

@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "project/numbers.h"
 #include "project/project_format.h"
+#include "tool/output.h"
 #include "tool/tool.h"
 
 #include <algorithm>
@@ -71,8 +72,8 @@ int RunCheck(const std::vector<std::string>& args, Io io) {
         allOk = allOk && (verdicts[i].empty() || verdicts[i].rfind("ok ", 0) == 0);
         io.out << args[i] << ": " << (verdicts[i].empty() ? "ok" : verdicts[i]) << "\n";
     }
-    io.out.flush();
-    return allOk && io.out ? EXIT_OK : EXIT_FAILED;
+    const bool delivered = OutputDelivered(io, "quillet-tool check");
+    return allOk && delivered ? EXIT_OK : EXIT_FAILED;
 }
 
 } // namespace quillet::tool

@@ -1,5 +1,6 @@
 // quillet-tool info: what a drawing is made of, as text or JSON.
 
+#include "tool/output.h"
 #include "tool/tool.h"
 
 #include "analysis/analysis.h"
@@ -55,12 +56,7 @@ int RunInfo(const std::vector<std::string>& args, Io io) {
     }
     const analysis::Analysis result = analysis::Analyse(std::get<ProjectData>(parsed));
     io.out << (json ? analysis::InfoJson(result, path) : analysis::InfoText(result, path));
-    io.out.flush();
-    if (!io.out) {
-        io.err << "quillet-tool info: the output could not be written.\n";
-        return EXIT_FAILED;
-    }
-    return EXIT_OK;
+    return OutputDelivered(io, "quillet-tool info") ? EXIT_OK : EXIT_FAILED;
 }
 
 } // namespace quillet::tool

@@ -1,9 +1,13 @@
 // quillet-tool: checks, analyses, renders and exports Quillet drawings without the window.
 
+#include "tool/output.h"
 #include "tool/tool.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <iostream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -23,12 +27,25 @@ constexpr const char* USAGE =
     "  -h, --help     show this help (COMMAND --help shows the command's)\n"
     "  --version      show the version\n";
 
-} // namespace
+// A standard descriptor the caller closed would go to the next file opened, and output meant
+// for it into that file. Held open for reading only, it stays closed for writes: they fail.
+void HoldClosedStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // The lowest free descriptor: this one, as those below it are open.
+            const int held = ::open("/dev/null", O_RDONLY);
+            if (held != fd) {
+                if (held >= 0) {
+                    ::close(held);
+                }
+                return;
+            }
+        }
+    }
+}
 
-int main(int argc, char* argv[]) {
+int Run(const std::vector<std::string>& args, quillet::tool::Io io) {
     using namespace quillet::tool;
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    const Io io{std::cout, std::cerr};
     if (args.empty()) {
         std::cerr << USAGE;
         return EXIT_USAGE;
@@ -57,4 +74,19 @@ int main(int argc, char* argv[]) {
     }
     std::cerr << "quillet-tool: unknown command '" << command << "'; see 'quillet-tool --help'.\n";
     return EXIT_USAGE;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    using namespace quillet::tool;
+    HoldClosedStandardDescriptors();
+    const Io io{std::cout, std::cerr};
+    const int status = Run(std::vector<std::string>(argv + 1, argv + argc), io);
+    // The commands check what they print; the help texts, and what stdio still holds, are
+    // checked here.
+    if (status == EXIT_OK && !OutputDelivered(io, "quillet-tool")) {
+        return EXIT_FAILED;
+    }
+    return status;
 }

@@ -10,4 +10,8 @@ namespace quillet::tool {
 // "-" is standard output. Returns the exit status; failures are reported on io.err.
 int WriteOutput(const std::string& path, const QByteArray& bytes, const char* command, Io io);
 
+// Flushes io.out. False, said on io.err by `who` with the system's reason where it is known,
+// when anything written to it was lost: a full disk, a closed output, a reader that has gone.
+bool OutputDelivered(Io io, const std::string& who);
+
 } // namespace quillet::tool
