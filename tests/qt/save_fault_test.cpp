@@ -68,20 +68,33 @@ QString Words(int errorNumber) {
         .section(QStringLiteral(" ("), 0, 0);
 }
 
-// Every writer and file kind, onto a new name and over an existing file, small and large.
+// Every writer and file kind, onto a new name, over an existing file and over one with a
+// second name (which is written in place), small and large.
 void AddRows() {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<bool>("existing");
+    QTest::addColumn<bool>("linked");
     QTest::addColumn<qint64>("bytes");
     for (const char* mode : {"project", "bitmap", "std"}) {
-        for (const bool existing : {false, true}) {
+        for (const char* target : {"new", "existing", "hard-linked"}) {
             for (const qint64 bytes : {SMALL, LARGE}) {
-                QTest::addRow("%s/%s/%s", mode, existing ? "existing" : "new",
-                              bytes == SMALL ? "small" : "large")
-                    << QString::fromLatin1(mode) << existing << bytes;
+                QTest::addRow("%s/%s/%s", mode, target, bytes == SMALL ? "small" : "large")
+                    << QString::fromLatin1(mode) << (std::strcmp(target, "new") != 0)
+                    << (std::strcmp(target, "hard-linked") == 0) << bytes;
             }
         }
     }
+}
+
+// The old file, with a second name when `linked`.
+bool MakeOldFile(const QString& path, bool linked) {
+    QFile old(path);
+    if (!old.open(QIODevice::WriteOnly) || old.write(OLD_FILE) != OLD_FILE.size()) {
+        return false;
+    }
+    old.close();
+    return !linked || ::link(QFile::encodeName(path).constData(),
+                             QFile::encodeName(path + QStringLiteral("-link")).constData()) == 0;
 }
 
 // The write failed for `errorNumber`, in the words for the user, and the folder is as it was.
@@ -92,6 +105,9 @@ void CheckFailed(const ProbeResult& result, int errorNumber, const QString& fold
     QCOMPARE(Entries(folder), before);
     if (existing) {
         QCOMPARE(Read(path), OLD_FILE);
+    }
+    if (QFile::exists(path + QStringLiteral("-link"))) {
+        QCOMPARE(Read(path + QStringLiteral("-link")), OLD_FILE);
     }
 }
 
@@ -235,12 +251,12 @@ class SaveFaultTest : public QObject {
     void aWritePastTheFileSizeLimitChangesNothing() {
         QFETCH(QString, mode);
         QFETCH(bool, existing);
+        QFETCH(bool, linked);
         QFETCH(qint64, bytes);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("drawing"));
         if (existing) {
-            QFile old(path);
-            QVERIFY(old.open(QIODevice::WriteOnly) && old.write(OLD_FILE) == OLD_FILE.size());
+            QVERIFY(MakeOldFile(path, linked));
         }
         const QStringList before = Entries(dir.path());
 
@@ -255,13 +271,18 @@ class SaveFaultTest : public QObject {
         QCOMPARE(written.output, QStringLiteral("ok"));
         QCOMPARE(written.exitCode, 0);
         QVERIFY(QFileInfo(path).size() >= bytes);
-        QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("drawing")});
+        QCOMPARE(Entries(dir.path()),
+                 before.isEmpty() ? QStringList{QStringLiteral("drawing")} : before);
+        if (linked) {
+            QCOMPARE(Read(path + QStringLiteral("-link")), Read(path));
+        }
     }
 
     void aWriteOntoAFullDiskChangesNothing_data() { AddRows(); }
     void aWriteOntoAFullDiskChangesNothing() {
         QFETCH(QString, mode);
         QFETCH(bool, existing);
+        QFETCH(bool, linked);
         QFETCH(qint64, bytes);
         if (::geteuid() != 0) {
             QSKIP("mounting a tiny disk needs root");
@@ -274,8 +295,7 @@ class SaveFaultTest : public QObject {
         }
         const QString path = dir.filePath(QStringLiteral("drawing"));
         if (existing) {
-            QFile old(path);
-            QVERIFY(old.open(QIODevice::WriteOnly) && old.write(OLD_FILE) == OLD_FILE.size());
+            QVERIFY(MakeOldFile(path, linked));
         }
         QVERIFY(disk.fillAllButOnePage());
         const QStringList before = Entries(dir.path());
@@ -289,7 +309,11 @@ class SaveFaultTest : public QObject {
         const ProbeResult written = WriteWithProbe(mode, path, 100);
         QCOMPARE(written.output, QStringLiteral("ok"));
         QVERIFY(Read(path) != OLD_FILE && QFileInfo(path).size() >= 100);
-        QCOMPARE(Entries(dir.path()).size(), 2); // the filler and the drawing
+        // The filler and the drawing, with its second name.
+        QCOMPARE(Entries(dir.path()).size(), linked ? 3 : 2);
+        if (linked) {
+            QCOMPARE(Read(path + QStringLiteral("-link")), Read(path));
+        }
     }
 
     void aWriteIntoAReadOnlyFolderChangesNothing() {
@@ -401,6 +425,7 @@ class SaveFaultTest : public QObject {
         }
         // The save made its system calls, each a place to be killed at.
         QVERIFY(killed > 5);
+        qInfo("killed at each of %d system calls", killed);
     }
 };
 
