@@ -272,9 +272,13 @@ struct Temp {
         std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd.get());
         for (int tries = 0; tries < 100; ++tries) {
             const std::string candidate = prefix + RandomLetters();
-            if (::linkat(AT_FDCWD, self, folder.fd.get(), candidate.c_str(), AT_SYMLINK_FOLLOW) ==
-                    0 ||
-                ::linkat(fd.get(), "", folder.fd.get(), candidate.c_str(), AT_EMPTY_PATH) == 0) {
+            int linked =
+                ::linkat(AT_FDCWD, self, folder.fd.get(), candidate.c_str(), AT_SYMLINK_FOLLOW);
+            if (linked != 0 && errno == ENOENT) {
+                // No /proc: the same by the descriptor, which needs CAP_DAC_READ_SEARCH.
+                linked = ::linkat(fd.get(), "", folder.fd.get(), candidate.c_str(), AT_EMPTY_PATH);
+            }
+            if (linked == 0) {
                 name = candidate;
                 return 0;
             }
@@ -378,6 +382,13 @@ std::optional<std::string> WriteInPlace(const Folder& folder, const std::string&
     }
     if (!S_ISREG(old.st_mode)) {
         return DescribeNotAFile(old.st_mode);
+    }
+    // Two saves writing one file in place would mix their contents, and the loser's write-back
+    // would undo the winner's save; the second is refused instead.
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        return std::string("Het bestand wordt op dit moment door een ander venster of programma "
+                           "bewaard; probeer het zo opnieuw. (") +
+               std::strerror(EWOULDBLOCK) + ")";
     }
     std::string contents;
     if (const int error = ReadWhole(file.get(), contents)) {

@@ -16,6 +16,7 @@
 #include <pwd.h>
 #include <set>
 #include <string>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -341,6 +342,25 @@ TEST(FileWriteTest, aFifoIsNeverWrittenInto) {
     EXPECT_EQ(::read(reader, &byte, 1), -1);
     EXPECT_EQ(errno, EAGAIN);
     ::close(reader);
+}
+
+// A file written in place by one save is left to it: a second save at the same time would mix
+// the two drawings, and the first one's write-back after a failure would undo the second.
+TEST(FileWriteTest, aSecondSaveOfAFileWrittenInPlaceIsRefused) {
+    TempDir dir;
+    const std::string path = dir.Write("drawing.qlf", OLD_TEXT);
+    ASSERT_EQ(::link(path.c_str(), dir.File("other.qlf").c_str()), 0);
+    const int held = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    const std::optional<std::string> reason = WriteFileAtomicallyStd(path, NEW_TEXT);
+    ::close(held);
+    ASSERT_TRUE(reason.has_value());
+    EXPECT_EQ(TempDir::Read(path), OLD_TEXT);
+    EXPECT_EQ(Entries(dir.File("")), (std::set<std::string>{"drawing.qlf", "other.qlf"}));
+    // Once it is let go, the save goes through.
+    EXPECT_EQ(WriteFileAtomicallyStd(path, NEW_TEXT), std::nullopt);
+    EXPECT_EQ(TempDir::Read(dir.File("other.qlf")), NEW_TEXT);
 }
 
 } // namespace
