@@ -1,5 +1,5 @@
-// Saves that fail for real: a file-size limit, a full disk, a read-only folder. The writes run
-// in write_probe, so the limit applies to that process only.
+// Saves that fail for real: a file-size limit, a full disk, a read-only folder, a kill at any
+// system call. The writes run in write_probe, so the limit applies to that process only.
 
 #include "platform/file_write.h"
 
@@ -11,10 +11,17 @@
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/ptrace.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
+
+extern char** environ;
 
 namespace {
 
@@ -61,20 +68,33 @@ QString Words(int errorNumber) {
         .section(QStringLiteral(" ("), 0, 0);
 }
 
-// Every writer and file kind, onto a new name and over an existing file, small and large.
+// Every writer and file kind, onto a new name, over an existing file and over one with a
+// second name (which is written in place), small and large.
 void AddRows() {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<bool>("existing");
+    QTest::addColumn<bool>("linked");
     QTest::addColumn<qint64>("bytes");
     for (const char* mode : {"project", "bitmap", "std"}) {
-        for (const bool existing : {false, true}) {
+        for (const char* target : {"new", "existing", "hard-linked"}) {
             for (const qint64 bytes : {SMALL, LARGE}) {
-                QTest::addRow("%s/%s/%s", mode, existing ? "existing" : "new",
-                              bytes == SMALL ? "small" : "large")
-                    << QString::fromLatin1(mode) << existing << bytes;
+                QTest::addRow("%s/%s/%s", mode, target, bytes == SMALL ? "small" : "large")
+                    << QString::fromLatin1(mode) << (std::strcmp(target, "new") != 0)
+                    << (std::strcmp(target, "hard-linked") == 0) << bytes;
             }
         }
     }
+}
+
+// The old file, with a second name when `linked`.
+bool MakeOldFile(const QString& path, bool linked) {
+    QFile old(path);
+    if (!old.open(QIODevice::WriteOnly) || old.write(OLD_FILE) != OLD_FILE.size()) {
+        return false;
+    }
+    old.close();
+    return !linked || ::link(QFile::encodeName(path).constData(),
+                             QFile::encodeName(path + QStringLiteral("-link")).constData()) == 0;
 }
 
 // The write failed for `errorNumber`, in the words for the user, and the folder is as it was.
@@ -85,6 +105,9 @@ void CheckFailed(const ProbeResult& result, int errorNumber, const QString& fold
     QCOMPARE(Entries(folder), before);
     if (existing) {
         QCOMPARE(Read(path), OLD_FILE);
+    }
+    if (QFile::exists(path + QStringLiteral("-link"))) {
+        QCOMPARE(Read(path + QStringLiteral("-link")), OLD_FILE);
     }
 }
 
@@ -130,6 +153,94 @@ class TinyDisk {
     int mountError_ = 0;
 };
 
+// The probe's project text of `size` bytes, as write_probe makes it.
+QByteArray ProjectText(qint64 size) {
+    QByteArray text;
+    for (int i = 0; text.size() < size; ++i) {
+        text += "<Line " + QByteArray::number(i) + ">\r\n";
+    }
+    text.truncate(size);
+    return text;
+}
+
+enum class Ending { Killed, Finished, Failed, NoTracing };
+
+// Runs the probe under ptrace and kills it (SIGKILL) as it enters its `call`-th system call
+// counted from its stop just before the write; Finished when the write ended before that. The
+// count, not a clock, picks the moment, so every run is the same.
+Ending WriteKilledAtCall(const QString& mode, const QString& path, qint64 bytes, int call) {
+    QByteArray program = WRITE_PROBE;
+    QByteArray modeArg = mode.toLatin1();
+    QByteArray pathArg = QFile::encodeName(path);
+    QByteArray sizeArg = QByteArray::number(bytes);
+    std::vector<char*> argv{program.data(), modeArg.data(), pathArg.data(), sizeArg.data(),
+                            nullptr};
+    QByteArray stop = "WRITE_PROBE_STOP=1";
+    std::vector<char*> env{stop.data()};
+    for (char** e = environ; *e != nullptr; ++e) {
+        env.push_back(*e);
+    }
+    env.push_back(nullptr);
+    const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(quiet, STDOUT_FILENO);
+        if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
+            ::_exit(126);
+        }
+        ::execve(argv[0], argv.data(), env.data());
+        ::_exit(127);
+    }
+    ::close(quiet);
+    if (pid < 0) {
+        return Ending::Failed;
+    }
+    int status = 0;
+    // Stopped at the exec.
+    if (::waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status)) {
+        return WIFEXITED(status) && WEXITSTATUS(status) == 126 ? Ending::NoTracing : Ending::Failed;
+    }
+    ::ptrace(PTRACE_SETOPTIONS, pid, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+    // Up to the probe's own stop before the write.
+    int signal = 0;
+    for (;;) {
+        ::ptrace(PTRACE_CONT, pid, nullptr, signal);
+        if (::waitpid(pid, &status, 0) != pid || !WIFSTOPPED(status)) {
+            return Ending::Failed;
+        }
+        if (WSTOPSIG(status) == SIGSTOP) {
+            break;
+        }
+        signal = WSTOPSIG(status) == SIGTRAP ? 0 : WSTOPSIG(status);
+    }
+    int calls = 0;
+    bool inCall = false;
+    signal = 0;
+    for (;;) {
+        ::ptrace(PTRACE_SYSCALL, pid, nullptr, signal);
+        signal = 0;
+        if (::waitpid(pid, &status, 0) != pid) {
+            return Ending::Failed;
+        }
+        if (WIFEXITED(status)) {
+            return WEXITSTATUS(status) == 0 ? Ending::Finished : Ending::Failed;
+        }
+        if (!WIFSTOPPED(status)) {
+            return Ending::Failed;
+        }
+        if (WSTOPSIG(status) == (SIGTRAP | 0x80)) {
+            inCall = !inCall;
+            if (inCall && ++calls == call) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                return Ending::Killed;
+            }
+        } else {
+            signal = WSTOPSIG(status);
+        }
+    }
+}
+
 } // namespace
 
 class SaveFaultTest : public QObject {
@@ -140,12 +251,12 @@ class SaveFaultTest : public QObject {
     void aWritePastTheFileSizeLimitChangesNothing() {
         QFETCH(QString, mode);
         QFETCH(bool, existing);
+        QFETCH(bool, linked);
         QFETCH(qint64, bytes);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("drawing"));
         if (existing) {
-            QFile old(path);
-            QVERIFY(old.open(QIODevice::WriteOnly) && old.write(OLD_FILE) == OLD_FILE.size());
+            QVERIFY(MakeOldFile(path, linked));
         }
         const QStringList before = Entries(dir.path());
 
@@ -160,13 +271,18 @@ class SaveFaultTest : public QObject {
         QCOMPARE(written.output, QStringLiteral("ok"));
         QCOMPARE(written.exitCode, 0);
         QVERIFY(QFileInfo(path).size() >= bytes);
-        QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("drawing")});
+        QCOMPARE(Entries(dir.path()),
+                 before.isEmpty() ? QStringList{QStringLiteral("drawing")} : before);
+        if (linked) {
+            QCOMPARE(Read(path + QStringLiteral("-link")), Read(path));
+        }
     }
 
     void aWriteOntoAFullDiskChangesNothing_data() { AddRows(); }
     void aWriteOntoAFullDiskChangesNothing() {
         QFETCH(QString, mode);
         QFETCH(bool, existing);
+        QFETCH(bool, linked);
         QFETCH(qint64, bytes);
         if (::geteuid() != 0) {
             QSKIP("mounting a tiny disk needs root");
@@ -179,8 +295,7 @@ class SaveFaultTest : public QObject {
         }
         const QString path = dir.filePath(QStringLiteral("drawing"));
         if (existing) {
-            QFile old(path);
-            QVERIFY(old.open(QIODevice::WriteOnly) && old.write(OLD_FILE) == OLD_FILE.size());
+            QVERIFY(MakeOldFile(path, linked));
         }
         QVERIFY(disk.fillAllButOnePage());
         const QStringList before = Entries(dir.path());
@@ -194,7 +309,11 @@ class SaveFaultTest : public QObject {
         const ProbeResult written = WriteWithProbe(mode, path, 100);
         QCOMPARE(written.output, QStringLiteral("ok"));
         QVERIFY(Read(path) != OLD_FILE && QFileInfo(path).size() >= 100);
-        QCOMPARE(Entries(dir.path()).size(), 2); // the filler and the drawing
+        // The filler and the drawing, with its second name.
+        QCOMPARE(Entries(dir.path()).size(), linked ? 3 : 2);
+        if (linked) {
+            QCOMPARE(Read(path + QStringLiteral("-link")), Read(path));
+        }
     }
 
     void aWriteIntoAReadOnlyFolderChangesNothing() {
@@ -224,6 +343,89 @@ class SaveFaultTest : public QObject {
                 }
             }
         }
+    }
+
+    // A save killed at any of its system calls leaves the old or the new drawing under every
+    // name of the file, and the first save after it leaves nothing else in the folder.
+    void aKilledSaveLeavesTheOldOrTheNewFile_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("target");
+        for (const char* mode : {"project", "std"}) {
+            for (const char* target : {"new", "existing", "hard-linked", "long name"}) {
+                QTest::addRow("%s/%s", mode, target)
+                    << QString::fromLatin1(mode) << QString::fromLatin1(target);
+            }
+        }
+    }
+    void aKilledSaveLeavesTheOldOrTheNewFile() {
+        QFETCH(QString, mode);
+        QFETCH(QString, target);
+        const QByteArray newFile = ProjectText(SMALL);
+        int killed = 0;
+        for (int call = 1;; ++call) {
+            QTemporaryDir dir;
+            const QString name = target == QLatin1String("long name")
+                                     ? QString(251, QLatin1Char('n')) + QStringLiteral(".qlf")
+                                     : QStringLiteral("drawing.qlf");
+            const QString path = dir.filePath(name);
+            QStringList names{name};
+            if (target != QLatin1String("new")) {
+                QFile old(path);
+                QVERIFY(old.open(QIODevice::WriteOnly) && old.write(OLD_FILE) == OLD_FILE.size());
+            }
+            if (target == QLatin1String("hard-linked")) {
+                names << QStringLiteral("other name.qlf");
+                QVERIFY(::link(QFile::encodeName(path).constData(),
+                               QFile::encodeName(dir.filePath(names.back())).constData()) == 0);
+            }
+            names.sort();
+
+            const Ending ending = WriteKilledAtCall(mode, path, SMALL, call);
+            if (ending == Ending::NoTracing) {
+                QSKIP("this system does not let a process trace its child (ptrace)");
+            }
+            QVERIFY2(ending != Ending::Failed, qPrintable(QStringLiteral("call %1").arg(call)));
+            const QString at = QStringLiteral("killed at call %1").arg(call);
+
+            // What a kill may leave: the complete new file under a name of ours, or, while the
+            // file itself is written, a copy of the old one.
+            bool oldKept = false;
+            for (const QString& entry : Entries(dir.path())) {
+                if (names.contains(entry)) {
+                    continue;
+                }
+                const QByteArray left = Read(dir.filePath(entry));
+                oldKept =
+                    oldKept || (entry.startsWith(QStringLiteral(".qlf-old-")) && left == OLD_FILE);
+                QVERIFY2(entry.startsWith(QStringLiteral(".qlf-")) &&
+                             (left == newFile || left == OLD_FILE),
+                         qPrintable(at + QStringLiteral(" left ") + entry));
+            }
+            const QByteArray now = Read(path);
+            QVERIFY2(now == newFile || oldKept ||
+                         (target == QLatin1String("new") ? !QFile::exists(path) : now == OLD_FILE),
+                     qPrintable(at));
+            if (names.size() > 1) {
+                struct stat first {};
+                struct stat second {};
+                QVERIFY(::stat(QFile::encodeName(path).constData(), &first) == 0);
+                QVERIFY(::stat(QFile::encodeName(dir.filePath(names.back())).constData(),
+                               &second) == 0);
+                QVERIFY2(first.st_ino == second.st_ino, qPrintable(at));
+            }
+
+            const std::optional<std::string> reason = quillet::WriteFileAtomicallyStd(
+                QFile::encodeName(path).toStdString(), newFile.toStdString());
+            QVERIFY2(!reason, reason ? reason->c_str() : "");
+            QCOMPARE(Entries(dir.path()), names);
+            if (ending == Ending::Finished) {
+                break;
+            }
+            ++killed;
+        }
+        // The save made its system calls, each a place to be killed at.
+        QVERIFY(killed > 5);
+        qInfo("killed at each of %d system calls", killed);
     }
 };
 

@@ -5,7 +5,8 @@
 // project: BYTES of project text through the Qt writer; bitmap: a square image whose bitmap
 // has at least BYTES bytes through the Qt export; std: the project text through the headless
 // writer. With LIMIT the process may not make any file larger than LIMIT bytes. Prints "ok"
-// and exits 0, or prints the reason and exits 1.
+// and exits 0, or prints the reason and exits 1. With WRITE_PROBE_STOP in the environment the
+// probe stops itself (SIGSTOP) just before the write, for a tracer to count from there.
 
 #include "platform/file_write.h"
 #include "platform/qtgui/file_output.h"
@@ -73,6 +74,9 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (std::getenv("WRITE_PROBE_STOP") != nullptr) {
+        std::raise(SIGSTOP);
+    }
     std::optional<std::string> reason;
     if (mode == "bitmap") {
         reason = ExportBitmapQt(*image, path);

@@ -4,23 +4,10 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
-
-#include <cerrno>
 
 namespace quillet {
-
-namespace {
-
-// Why a write failed, for the user: the system's error when one was seen, else Qt's text.
-std::string WriteErrorReason(int errorNumber, const QString& qtReason) {
-    return errorNumber != 0 ? DescribeWriteError(errorNumber) : qtReason.toStdString();
-}
-
-} // namespace
 
 QString FromPath(const std::string& path) {
     return QFile::decodeName(path.c_str());
@@ -31,43 +18,11 @@ std::string ToPath(const QString& path) {
 }
 
 std::optional<std::string> WriteFileAtomicallyQt(const std::string& path, QByteArrayView bytes) {
-    if (ToPath(FromPath(path)) != path) {
-        // Qt holds names as UTF-8 text and would write another file (U+FFFD for each odd
-        // byte); the headless writer takes the bytes and gives the same guarantees.
-        return WriteFileAtomicallyStd(
-            path, std::string_view(bytes.data(), static_cast<std::size_t>(bytes.size())));
-    }
-    // Every step is checked here, since commit() reports success even when its own final
-    // flush fails and would then replace the old file with a truncated one. The reason is
-    // taken before cancelWriting(), which replaces Qt's error text.
-    const QString name = FromPath(path);
-    if (QFileInfo(name).isDir()) {
-        // Qt refuses it with an English text of its own.
-        return DescribeWriteError(EISDIR);
-    }
-    QSaveFile file(name);
-    const auto fail = [&file](int errorNumber) {
-        const std::string reason = WriteErrorReason(errorNumber, file.errorString());
-        file.cancelWriting();
-        return reason;
-    };
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly)) {
-        return WriteErrorReason(errno, file.errorString());
-    }
-    errno = 0;
-    if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
-        return fail(errno);
-    }
-    errno = 0;
-    if (!file.flush() || file.error() != QFileDevice::NoError) {
-        return fail(errno);
-    }
-    errno = 0;
-    if (!file.commit()) {
-        return WriteErrorReason(errno, file.errorString());
-    }
-    return std::nullopt;
+    // One writer for every path: QSaveFile always replaces the file by a new one, so it splits
+    // hard links, gives other users' files to the saver, replaces FIFOs and devices, cannot
+    // make a temporary name beside a name of 250 bytes or more, and takes names as UTF-8 text.
+    return WriteFileAtomicallyStd(
+        path, std::string_view(bytes.data(), static_cast<std::size_t>(bytes.size())));
 }
 
 QImage ToQImage(const Surface& image) {
