@@ -114,9 +114,9 @@ TEST(Bounds, DrawingsOverTheBudgetAreRefusedNamingIt) {
     };
     // The budget counts pairs of lines that may meet: just over it and well under it.
     const std::vector<Case> cases{
-        {"a grid of 501 by 501 lines", Grid(501), true, 0},
+        {"a grid of 317 by 317 lines", Grid(317), true, 0},
         {"a grid of 30 by 30 lines", Grid(30), false, 900},
-        {"708 lines through nearly one point", NearlyConcurrent(708), true, 0},
+        {"448 lines through nearly one point", NearlyConcurrent(448), true, 0},
         {"40 lines through nearly one point", NearlyConcurrent(40), false, 780},
         {"708 overlapping sides on one line", Collinear(708), true, 0},
         {"30 overlapping sides on one line", Collinear(30), false, 435},
