@@ -3,10 +3,14 @@
 #include "analysis/arrangement.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <numeric>
+#include <string>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 
@@ -30,6 +34,74 @@ using detail::Piece;
 
 bool Finite(udtPoint p) {
     return std::isfinite(p.X) && std::isfinite(p.Y);
+}
+
+// Within what the exact arithmetic takes safely (MAX_COORDINATE); false for NaN too.
+bool Usable(udtPoint p) {
+    return std::fabs(p.X) <= MAX_COORDINATE && std::fabs(p.Y) <= MAX_COORDINATE;
+}
+
+// Thrown from the loops when the work would go over the budget; names the budget.
+struct OverBudget {
+    std::string why;
+};
+
+// The time left, looked at every few thousand steps so that the check costs nothing.
+class Deadline {
+  public:
+    explicit Deadline(double seconds)
+        : seconds_(seconds), end_(std::chrono::steady_clock::now() +
+                                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                      std::chrono::duration<double>(std::max(seconds, 0.0)))) {}
+    void Step() {
+        if ((++steps_ & 0xFFF) == 0 && std::chrono::steady_clock::now() > end_) {
+            throw OverBudget{"took longer than the time budget of " + FormatSeconds() + " s"};
+        }
+    }
+
+  private:
+    std::string FormatSeconds() const {
+        std::string text = std::to_string(seconds_);
+        text.erase(text.find_last_not_of('0') + 1);
+        if (!text.empty() && text.back() == '.') {
+            text.pop_back();
+        }
+        return text;
+    }
+    double seconds_;
+    std::chrono::steady_clock::time_point end_;
+    unsigned long steps_ = 0;
+};
+
+// The first LISTED items by `less` of however many are offered, in bounded memory.
+template <class T, class Less> class FirstListed {
+  public:
+    explicit FirstListed(Less less) : less_(less) {}
+    void Add(T item) {
+        items_.push_back(std::move(item));
+        if (items_.size() >= 2 * LISTED) {
+            Trim();
+        }
+    }
+    std::vector<T> Take() {
+        Trim();
+        std::sort(items_.begin(), items_.end(), less_);
+        return std::move(items_);
+    }
+
+  private:
+    void Trim() {
+        if (items_.size() > LISTED) {
+            std::nth_element(items_.begin(), items_.begin() + LISTED, items_.end(), less_);
+            items_.resize(LISTED);
+        }
+    }
+    Less less_;
+    std::vector<T> items_;
+};
+
+template <class T> bool ByPair(const T& x, const T& y) {
+    return std::pair(x.a, x.b) < std::pair(y.a, y.b);
 }
 
 double Distance(udtPoint a, udtPoint b) {
@@ -249,13 +321,14 @@ double RingArea(const std::vector<udtPoint>& ring) {
 
 // The corners of the drawing after merging: every stored point and line end belongs to one.
 struct Corners {
-    std::vector<udtPoint> at;   // per corner, its first stored position
-    std::vector<int> ofPoint;   // per stored point (0-based), its corner or -1
-    std::vector<int> ofLineEnd; // per line end (2 per line), its corner or -1
-    std::vector<NearPoints> nearPoints;
+    std::vector<udtPoint> at;           // per corner, its first stored position
+    std::vector<int> ofPoint;           // per stored point (0-based), its corner or -1
+    std::vector<int> ofLineEnd;         // per line end (2 per line), its corner or -1
+    std::vector<NearPoints> nearPoints; // the first LISTED
+    long long nearPointsTotal = 0;
 };
 
-Corners MergeCorners(const ProjectData& data, double tolerance) {
+Corners MergeCorners(const ProjectData& data, double tolerance, Deadline& deadline) {
     const std::size_t points = data.points.size();
     std::vector<udtPoint> all(data.points);
     for (const udtLine& l : data.lines) {
@@ -268,7 +341,7 @@ Corners MergeCorners(const ProjectData& data, double tolerance) {
     std::vector<int> positionOfItem(all.size(), -1);
     std::vector<std::vector<int>> pointsAt; // stored points (0-based) at each position
     for (std::size_t i = 0; i < all.size(); ++i) {
-        if (!Finite(all[i])) {
+        if (!Usable(all[i])) {
             continue;
         }
         const auto [it, added] = positionOf.try_emplace(all[i], static_cast<int>(positions.size()));
@@ -284,28 +357,32 @@ Corners MergeCorners(const ProjectData& data, double tolerance) {
 
     Corners result;
     UnionFind clusters(positions.size());
+    FirstListed<NearPoints, decltype(&ByPair<NearPoints>)> near(&ByPair<NearPoints>);
     if (tolerance > 0) {
         CellMap cells(2 * tolerance);
         for (std::size_t i = 0; i < positions.size(); ++i) {
             cells.ForNear(positions[i], [&](int j) {
+                deadline.Step();
                 const double d = Distance(positions[i], positions[static_cast<std::size_t>(j)]);
                 if (d > tolerance) {
                     return;
                 }
                 clusters.Join(i, static_cast<std::size_t>(j));
-                for (const int a : pointsAt[static_cast<std::size_t>(j)]) {
-                    for (const int b : pointsAt[i]) {
-                        result.nearPoints.push_back({std::min(a, b) + 1, std::max(a, b) + 1, d});
+                const auto& here = pointsAt[i];
+                const auto& there = pointsAt[static_cast<std::size_t>(j)];
+                result.nearPointsTotal += static_cast<long long>(here.size() * there.size());
+                // Stored in order, so the first LISTED of each side hold the first pairs.
+                for (std::size_t k = 0; k < std::min(there.size(), LISTED); ++k) {
+                    for (std::size_t m = 0; m < std::min(here.size(), LISTED); ++m) {
+                        const int a = there[k], b = here[m];
+                        near.Add({std::min(a, b) + 1, std::max(a, b) + 1, d});
                     }
                 }
             });
             cells.Add(positions[i], static_cast<int>(i));
         }
     }
-    std::sort(result.nearPoints.begin(), result.nearPoints.end(),
-              [](const NearPoints& x, const NearPoints& y) {
-                  return std::pair(x.a, x.b) < std::pair(y.a, y.b);
-              });
+    result.nearPoints = near.Take();
 
     std::vector<int> cornerOfRoot(positions.size(), -1);
     std::vector<int> cornerOfPosition(positions.size());
@@ -327,10 +404,13 @@ Corners MergeCorners(const ProjectData& data, double tolerance) {
     return result;
 }
 
-std::vector<NearLines> FindNearLines(const std::vector<udtLine>& lines, double tolerance) {
-    std::vector<NearLines> result;
+// The first LISTED pairs of near lines, and how many there are.
+std::pair<std::vector<NearLines>, long long> FindNearLines(const std::vector<udtLine>& lines,
+                                                           double tolerance, Deadline& deadline) {
+    FirstListed<NearLines, decltype(&ByPair<NearLines>)> result(&ByPair<NearLines>);
+    long long total = 0;
     if (!(tolerance > 0)) {
-        return result;
+        return {};
     }
     // Lines equal in either direction are one line here.
     struct Unique {
@@ -346,7 +426,7 @@ std::vector<NearLines> FindNearLines(const std::vector<udtLine>& lines, double t
     for (std::size_t i = 0; i < lines.size(); ++i) {
         udtPoint a{lines[i].X1, lines[i].Y1};
         udtPoint b{lines[i].X2, lines[i].Y2};
-        if (!Finite(a) || !Finite(b)) {
+        if (!Usable(a) || !Usable(b)) {
             continue;
         }
         if (std::pair(b.X, b.Y) < std::pair(a.X, a.Y)) {
@@ -368,6 +448,7 @@ std::vector<NearLines> FindNearLines(const std::vector<udtLine>& lines, double t
         std::sort(candidates.begin(), candidates.end());
         candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
         for (const int v : candidates) {
+            deadline.Step();
             const Unique& other = unique[static_cast<std::size_t>(v)];
             const double same = std::max(Distance(line.a, other.a), Distance(line.b, other.b));
             const double reversed = std::max(Distance(line.a, other.b), Distance(line.b, other.a));
@@ -375,19 +456,18 @@ std::vector<NearLines> FindNearLines(const std::vector<udtLine>& lines, double t
             if (d > tolerance) {
                 continue;
             }
-            for (const int a : other.lines) {
-                for (const int b : line.lines) {
-                    result.push_back({std::min(a, b) + 1, std::max(a, b) + 1, d});
+            total += static_cast<long long>(other.lines.size() * line.lines.size());
+            for (std::size_t k = 0; k < std::min(other.lines.size(), LISTED); ++k) {
+                for (std::size_t m = 0; m < std::min(line.lines.size(), LISTED); ++m) {
+                    const int a = other.lines[k], b = line.lines[m];
+                    result.Add({std::min(a, b) + 1, std::max(a, b) + 1, d});
                 }
             }
         }
         ends.Add(line.a, static_cast<int>(2 * u));
         ends.Add(line.b, static_cast<int>(2 * u + 1));
     }
-    std::sort(result.begin(), result.end(), [](const NearLines& x, const NearLines& y) {
-        return std::pair(x.a, x.b) < std::pair(y.a, y.b);
-    });
-    return result;
+    return {result.Take(), total};
 }
 
 // The drawing's lines between merged corners: one group per pair of corners joined.
@@ -417,10 +497,42 @@ Groups GroupLines(const Corners& corners, std::size_t lineCount) {
     return groups;
 }
 
+// Per group, how many times its most repeated line is stored exactly (in either direction).
+// The window never stores a line twice, so a repeat was drawn twice.
+std::vector<int> Copies(const std::vector<udtLine>& lines, const Groups& groups) {
+    std::vector<int> copies(groups.lines.size(), 1);
+    for (std::size_t g = 0; g < groups.lines.size(); ++g) {
+        const std::vector<int>& members = groups.lines[g];
+        if (members.size() < 2) {
+            continue;
+        }
+        std::vector<std::pair<udtPoint, udtPoint>> ends;
+        for (const int i : members) {
+            const udtLine& l = lines[static_cast<std::size_t>(i)];
+            udtPoint a{l.X1, l.Y1}, b{l.X2, l.Y2};
+            if (std::pair(b.X, b.Y) < std::pair(a.X, a.Y)) {
+                std::swap(a, b);
+            }
+            ends.emplace_back(a, b);
+        }
+        auto key = [](const std::pair<udtPoint, udtPoint>& e) {
+            return std::tuple(e.first.X, e.first.Y, e.second.X, e.second.Y);
+        };
+        std::sort(ends.begin(), ends.end(),
+                  [&](const auto& x, const auto& y) { return key(x) < key(y); });
+        int run = 1;
+        for (std::size_t k = 1; k < ends.size(); ++k) {
+            run = key(ends[k]) == key(ends[k - 1]) ? run + 1 : 1;
+            copies[g] = std::max(copies[g], run);
+        }
+    }
+    return copies;
+}
+
 // Each line cut at the corners that lie on it within the tolerance, so that a corner drawn
 // on another polygon's side (a T-junction) joins that side however its last bits fell.
 std::vector<Piece> CutAtCorners(const std::vector<udtPoint>& at, const Groups& groups,
-                                double tolerance) {
+                                double tolerance, Deadline& deadline) {
     std::vector<Piece> pieces;
     if (groups.ends.empty()) {
         return pieces;
@@ -459,6 +571,7 @@ std::vector<Piece> CutAtCorners(const std::vector<udtPoint>& at, const Groups& g
             const double dx = q.X - p.X, dy = q.Y - p.Y;
             const double length2 = dx * dx + dy * dy;
             cells.ForBox(box, [&](int c) {
+                deadline.Step();
                 if (c == a || c == b) {
                     return;
                 }
@@ -491,7 +604,7 @@ struct Polygon {
 };
 
 std::vector<Polygon> TracePolygons(const std::vector<udtPoint>& at, const Groups& groups,
-                                   double tolerance) {
+                                   double tolerance, Deadline& deadline) {
     constexpr int MAX_CORNERS = 1000; // beyond this the turns of n and n + 1 are too close
     struct Link {
         int to = 0;
@@ -516,6 +629,7 @@ std::vector<Polygon> TracePolygons(const std::vector<udtPoint>& at, const Groups
             }
             const double side = Distance(pos(u), pos(w));
             for (const Link& second : links[static_cast<std::size_t>(w)]) {
+                deadline.Step();
                 const int x = second.to;
                 if (x == u || x < u) {
                     continue;
@@ -540,6 +654,7 @@ std::vector<Polygon> TracePolygons(const std::vector<udtPoint>& at, const Groups
                     const int cur = path.corners.back();
                     const Link* next = nullptr;
                     for (const Link& link : links[static_cast<std::size_t>(cur)]) {
+                        deadline.Step();
                         if (link.to != prev && (link.to == u || link.to > u) &&
                             test.SideFits(Distance(pos(cur), pos(link.to))) &&
                             test.TurnFits(Turn(pos(prev), pos(cur), pos(link.to)))) {
@@ -566,6 +681,79 @@ std::vector<Polygon> TracePolygons(const std::vector<udtPoint>& at, const Groups
         }
     }
     return found;
+}
+
+// The cell of v in a row of `count` cells of `size` from `lo`. Clamped as a double: with one cell
+// of size 1 over a drawing 1e12 wide the quotient is far beyond an int.
+int CellOf(double v, double lo, double size, int count) {
+    const double cell = std::floor((v - lo) / size);
+    return cell >= 0 ? static_cast<int>(std::min(cell, static_cast<double>(count - 1))) : 0;
+}
+
+// Pairs of pieces that may meet other than where they merely share an end (a crossing, an
+// overlap, a corner on a side), counted up to `limit` + 1 with a sweep along x in doubles,
+// generous where rounding could hide a meeting. Each costs the arrangement a vertex or the
+// sharing of edges, so the count bounds its size before it is built.
+long long CountMeetings(const std::vector<udtPoint>& at, const std::vector<Piece>& pieces,
+                        long long limit, Deadline& deadline) {
+    struct Span {
+        udtPoint p, q;
+        int from, to;
+        double minX, maxX, minY, maxY;
+    };
+    std::vector<Span> spans;
+    spans.reserve(pieces.size());
+    for (const Piece& piece : pieces) {
+        const udtPoint p = at[static_cast<std::size_t>(piece.from)];
+        const udtPoint q = at[static_cast<std::size_t>(piece.to)];
+        spans.push_back({p, q, piece.from, piece.to, std::min(p.X, q.X), std::max(p.X, q.X),
+                         std::min(p.Y, q.Y), std::max(p.Y, q.Y)});
+    }
+    std::sort(spans.begin(), spans.end(),
+              [](const Span& x, const Span& y) { return x.minX < y.minX; });
+    // Whether r and s lie strictly on one side of the line through p and q, beyond rounding.
+    auto apart = [](udtPoint p, udtPoint q, udtPoint r, udtPoint s) {
+        const double o1 = Cross(p, q, r), o2 = Cross(p, q, s);
+        const double slack =
+            1e-9 * Distance(p, q) * (Distance(p, r) + Distance(p, s) + Distance(q, r));
+        return (o1 > slack && o2 > slack) || (o1 < -slack && o2 < -slack);
+    };
+    long long count = 0;
+    std::vector<std::size_t> active;
+    for (std::size_t i = 0; i < spans.size() && count <= limit; ++i) {
+        const Span& x = spans[i];
+        for (std::size_t k = 0; k < active.size() && count <= limit;) {
+            deadline.Step();
+            const Span& y = spans[active[k]];
+            if (y.maxX < x.minX) {
+                active[k] = active.back();
+                active.pop_back();
+                continue;
+            }
+            ++k;
+            if (y.maxY < x.minY || x.maxY < y.minY || apart(x.p, x.q, y.p, y.q) ||
+                apart(y.p, y.q, x.p, x.q)) {
+                continue;
+            }
+            const int shared = x.from == y.from || x.from == y.to ? x.from
+                               : x.to == y.from || x.to == y.to   ? x.to
+                                                                  : -1;
+            if (shared >= 0) {
+                // Two segments from one end meet only there, unless they run the same way.
+                const udtPoint o = at[static_cast<std::size_t>(shared)];
+                const udtPoint u = x.from == shared ? x.q : x.p;
+                const udtPoint v = y.from == shared ? y.q : y.p;
+                const double dot = (u.X - o.X) * (v.X - o.X) + (u.Y - o.Y) * (v.Y - o.Y);
+                const double side = std::fabs(Cross(o, u, v));
+                if (!(dot > 0) || side > 1e-9 * Distance(o, u) * Distance(o, v)) {
+                    continue;
+                }
+            }
+            ++count;
+        }
+        active.push_back(i);
+    }
+    return count;
 }
 
 std::shared_ptr<const FaceIndex> IndexFaces(const std::vector<detail::ArrFace>& faces) {
@@ -601,7 +789,7 @@ std::shared_ptr<const FaceIndex> IndexFaces(const std::vector<detail::ArrFace>& 
     }
     index->cells.resize(static_cast<std::size_t>(index->columns * index->rows));
     auto cellOf = [&](double v, double lo, double size, int count) {
-        return std::clamp(static_cast<int>(std::floor((v - lo) / size)), 0, count - 1);
+        return CellOf(v, lo, size, count);
     };
     for (std::size_t f = 0; f < index->boxes.size(); ++f) {
         const Box& b = index->boxes[f];
@@ -638,7 +826,175 @@ std::string CanonicalConfiguration(const std::vector<int>& around) {
     return text;
 }
 
-Analysis Analyse(const ProjectData& data, double tolerance) {
+namespace {
+
+// Faces, corners, overfull corners and crossings; throws OverBudget.
+void FindStructure(const ProjectData& data, double tolerance, const Budget& budget,
+                   Deadline& deadline, const Corners& corners, Analysis& result) {
+    const Groups groups = GroupLines(corners, data.lines.size());
+    const std::vector<Piece> pieces = CutAtCorners(corners.at, groups, tolerance, deadline);
+    if (CountMeetings(corners.at, pieces, budget.meetings, deadline) > budget.meetings) {
+        throw OverBudget{"more than " + std::to_string(budget.meetings) +
+                         " places where lines may cross or overlap, the budget of the exact "
+                         "arrangement"};
+    }
+    const detail::Arrangement arrangement(corners.at, pieces);
+
+    // Faces.
+    std::vector<std::vector<bool>> kept;
+    for (const detail::ArrFace& f : arrangement.faces) {
+        deadline.Step();
+        Face face;
+        kept.push_back(KeptCorners(f.outer, tolerance));
+        for (std::size_t i = 0; i < f.outer.size(); ++i) {
+            if (kept.back()[i]) {
+                face.corners.push_back(f.outer[i]);
+            }
+        }
+        face.holes = static_cast<int>(f.holes.size());
+        face.regular = face.holes == 0 && IsRegular(face.corners, tolerance);
+        face.area = RingArea(f.outer);
+        for (const auto& hole : f.holes) {
+            face.area -= RingArea(hole);
+        }
+        result.faces.push_back(std::move(face));
+    }
+
+    // Regular polygons drawn, including those that other lines cut into several faces. A path
+    // whose inside is several faces is drawn only if some face inside is not regular and some
+    // side of it is no side of a smaller regular polygon, whole or not (another line at one of
+    // its ends, as long, at the angle of a polygon of fewer corners). Otherwise it may be the
+    // outline of smaller polygons round a gap (two triangles missing from six round a corner;
+    // a rosette's squares open where its hexagon was) as well as a polygon over them, and the
+    // outline overlaps nothing.
+    std::vector<std::vector<std::pair<int, int>>> links(corners.at.size()); // other end, line
+    for (std::size_t g = 0; g < groups.ends.size(); ++g) {
+        const auto [a, b] = groups.ends[g];
+        links[static_cast<std::size_t>(a)].emplace_back(b, static_cast<int>(g));
+        links[static_cast<std::size_t>(b)].emplace_back(a, static_cast<int>(g));
+    }
+    auto pos = [&](int c) { return corners.at[static_cast<std::size_t>(c)]; };
+    // Whether the side from `end` to `far` is a side of a smaller regular polygon than an n-gon.
+    auto sideOfSmaller = [&](int end, int far, int group, int n) {
+        const double length = Distance(pos(end), pos(far));
+        for (const auto& [other, g] : links[static_cast<std::size_t>(end)]) {
+            deadline.Step();
+            if (g == group) {
+                continue;
+            }
+            const double turn = std::fabs(Turn(pos(far), pos(end), pos(other)));
+            const long m = std::lround(2 * PI / turn);
+            if (!(turn > 0) || m < 3 || m >= n) {
+                continue;
+            }
+            const RegularTest test{length, static_cast<int>(m), tolerance};
+            if (test.SideFits(Distance(pos(end), pos(other))) && test.TurnFits(turn)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    const std::vector<int> copies = Copies(data.lines, groups);
+    std::vector<double> polygonAngles(corners.at.size(), 0);
+    std::vector<bool> drawnTwice(corners.at.size(), false);
+    for (const Polygon& polygon : TracePolygons(corners.at, groups, tolerance, deadline)) {
+        int inside = 0;
+        bool irregular = false;
+        const bool closed = arrangement.ForEachFaceInside(polygon.sides, [&](int f) {
+            deadline.Step();
+            ++inside;
+            irregular = irregular || !result.faces[static_cast<std::size_t>(f)].regular;
+            return inside < 2 || !irregular; // enough to tell one face from an outline
+        });
+        const int n = static_cast<int>(polygon.corners.size());
+        bool framed = true;
+        for (int i = 0; i < n && framed; ++i) {
+            const int from = polygon.corners[static_cast<std::size_t>(i)];
+            const int to = polygon.corners[static_cast<std::size_t>((i + 1) % n)];
+            const int group = polygon.sides[static_cast<std::size_t>(i)].group;
+            framed = sideOfSmaller(from, to, group, n) || sideOfSmaller(to, from, group, n);
+        }
+        if (!closed || (inside > 1 && (!irregular || framed))) {
+            continue;
+        }
+        // Drawn as often as its least repeated side is stored.
+        int times = std::numeric_limits<int>::max();
+        for (const detail::PathSide& side : polygon.sides) {
+            times = std::min(times, copies[static_cast<std::size_t>(side.group)]);
+        }
+        const double angle = InteriorAngle(static_cast<int>(polygon.corners.size()));
+        for (const int c : polygon.corners) {
+            polygonAngles[static_cast<std::size_t>(c)] += angle * times;
+            drawnTwice[static_cast<std::size_t>(c)] =
+                drawnTwice[static_cast<std::size_t>(c)] || times > 1;
+        }
+    }
+
+    // Corners, and whether polygons drawn there overlap.
+    std::vector<std::pair<Corner, bool>> found;
+    for (const detail::ArrVertex& v : arrangement.vertices) {
+        deadline.Step();
+        Corner corner;
+        corner.at = v.at;
+        corner.surrounded = true;
+        for (const detail::ArrSector& s : v.sectors) {
+            int n = 0;
+            if (s.face >= 0 && s.at >= 0) {
+                const auto f = static_cast<std::size_t>(s.face);
+                if (result.faces[f].regular && kept[f][static_cast<std::size_t>(s.at)]) {
+                    n = static_cast<int>(result.faces[f].corners.size());
+                }
+            }
+            corner.around.push_back(n);
+            corner.surrounded = corner.surrounded && n > 0;
+            corner.angleSum += n > 0 ? InteriorAngle(n) : 0;
+        }
+        if (corner.surrounded) {
+            corner.configuration = CanonicalConfiguration(corner.around);
+        }
+        bool twice = false;
+        if (v.corner >= 0) {
+            corner.polygonAngleSum = polygonAngles[static_cast<std::size_t>(v.corner)];
+            twice = drawnTwice[static_cast<std::size_t>(v.corner)];
+        }
+        found.emplace_back(std::move(corner), twice);
+    }
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        return std::pair(a.first.at.Y, a.first.at.X) < std::pair(b.first.at.Y, b.first.at.X);
+    });
+    for (auto& [c, twice] : found) {
+        if (c.surrounded) {
+            ++result.configurations[c.configuration];
+        }
+        if (twice || c.polygonAngleSum > 360 + ANGLE_SUM_TOLERANCE) {
+            result.overfullCorners.push_back(static_cast<int>(result.corners.size()));
+        }
+        result.corners.push_back(std::move(c));
+    }
+
+    // Crossings, line by line. The lines of a group are in order, so the first LISTED of each
+    // of two groups hold the first LISTED pairs between them.
+    FirstListed<Crossing, decltype(&ByPair<Crossing>)> crossings(&ByPair<Crossing>);
+    for (const detail::Meeting& m : arrangement.meetings) {
+        const auto& g = groups.lines[static_cast<std::size_t>(m.g)];
+        const auto& h = groups.lines[static_cast<std::size_t>(m.h)];
+        result.crossingsTotal += static_cast<long long>(g.size() * h.size());
+        for (std::size_t i = 0; i < std::min(g.size(), LISTED); ++i) {
+            for (std::size_t j = 0; j < std::min(h.size(), LISTED); ++j) {
+                deadline.Step();
+                crossings.Add(
+                    {std::min(g[i], h[j]) + 1, std::max(g[i], h[j]) + 1, m.at, m.overlap});
+            }
+        }
+    }
+    result.crossings = crossings.Take();
+
+    result.faceIndex = IndexFaces(arrangement.faces);
+}
+
+} // namespace
+
+Analysis Analyse(const ProjectData& data, double tolerance, const Budget& budget) {
     if (!(tolerance >= 0)) {
         tolerance = 0;
     }
@@ -671,10 +1027,16 @@ Analysis Analyse(const ProjectData& data, double tolerance) {
         extend(p);
         result.pointsOutside += onCanvas(p) ? 0 : 1;
     }
-    for (const udtLine& l : data.lines) {
+    for (std::size_t i = 0; i < data.lines.size(); ++i) {
+        const udtLine& l = data.lines[i];
         const udtPoint a{l.X1, l.Y1}, b{l.X2, l.Y2};
         extend(a);
         extend(b);
+        if (!Usable(a) || !Usable(b)) {
+            if (++result.linesLeftOutTotal <= static_cast<long long>(LISTED)) {
+                result.linesLeftOut.push_back(static_cast<int>(i) + 1);
+            }
+        }
         if (onCanvas(a) && onCanvas(b)) {
             continue;
         }
@@ -685,107 +1047,28 @@ Analysis Analyse(const ProjectData& data, double tolerance) {
         }
     }
 
-    // Drift, and the corners merged within the tolerance.
-    Corners corners = MergeCorners(data, tolerance);
-    result.nearPoints = std::move(corners.nearPoints);
-    result.nearLines = FindNearLines(data.lines, tolerance);
-    const Groups groups = GroupLines(corners, data.lines.size());
-    const std::vector<Piece> pieces = CutAtCorners(corners.at, groups, tolerance);
-    const detail::Arrangement arrangement(corners.at, pieces);
-
-    // Faces.
-    std::vector<std::vector<bool>> kept;
-    for (const detail::ArrFace& f : arrangement.faces) {
-        Face face;
-        kept.push_back(KeptCorners(f.outer, tolerance));
-        for (std::size_t i = 0; i < f.outer.size(); ++i) {
-            if (kept.back()[i]) {
-                face.corners.push_back(f.outer[i]);
-            }
-        }
-        face.holes = static_cast<int>(f.holes.size());
-        face.regular = face.holes == 0 && IsRegular(face.corners, tolerance);
-        face.area = RingArea(f.outer);
-        for (const auto& hole : f.holes) {
-            face.area -= RingArea(hole);
-        }
-        result.faces.push_back(std::move(face));
+    Deadline deadline(budget.seconds);
+    try {
+        // Drift, and the corners merged within the tolerance.
+        Corners corners = MergeCorners(data, tolerance, deadline);
+        result.nearPoints = std::move(corners.nearPoints);
+        result.nearPointsTotal = corners.nearPointsTotal;
+        std::tie(result.nearLines, result.nearLinesTotal) =
+            FindNearLines(data.lines, tolerance, deadline);
+        FindStructure(data, tolerance, budget, deadline, corners, result);
+    } catch (const OverBudget& over) {
+        // What was found before stays; what the budget stopped is empty, not partial.
+        result.faces.clear();
+        result.corners.clear();
+        result.configurations.clear();
+        result.overfullCorners.clear();
+        result.crossings.clear();
+        result.crossingsTotal = 0;
+        result.refused = over.why;
     }
-
-    // Regular polygons drawn, including those that other lines cut into several faces. A path
-    // whose inside is several faces, all regular, is only their outline (six triangles round
-    // a corner outline a hexagon) and is not counted.
-    std::vector<double> polygonAngles(corners.at.size(), 0);
-    for (const Polygon& polygon : TracePolygons(corners.at, groups, tolerance)) {
-        int inside = 0;
-        bool irregular = false;
-        const bool closed = arrangement.ForEachFaceInside(polygon.sides, [&](int f) {
-            ++inside;
-            irregular = !result.faces[static_cast<std::size_t>(f)].regular;
-            return !irregular;
-        });
-        if (closed && (inside == 1 || irregular)) {
-            const double angle = InteriorAngle(static_cast<int>(polygon.corners.size()));
-            for (const int c : polygon.corners) {
-                polygonAngles[static_cast<std::size_t>(c)] += angle;
-            }
-        }
+    if (!result.faceIndex) {
+        result.faceIndex = IndexFaces({});
     }
-
-    // Corners.
-    for (const detail::ArrVertex& v : arrangement.vertices) {
-        Corner corner;
-        corner.at = v.at;
-        corner.surrounded = true;
-        for (const detail::ArrSector& s : v.sectors) {
-            int n = 0;
-            if (s.face >= 0 && s.at >= 0) {
-                const auto f = static_cast<std::size_t>(s.face);
-                if (result.faces[f].regular && kept[f][static_cast<std::size_t>(s.at)]) {
-                    n = static_cast<int>(result.faces[f].corners.size());
-                }
-            }
-            corner.around.push_back(n);
-            corner.surrounded = corner.surrounded && n > 0;
-            corner.angleSum += n > 0 ? InteriorAngle(n) : 0;
-        }
-        if (corner.surrounded) {
-            corner.configuration = CanonicalConfiguration(corner.around);
-        }
-        if (v.corner >= 0) {
-            corner.polygonAngleSum = polygonAngles[static_cast<std::size_t>(v.corner)];
-        }
-        result.corners.push_back(std::move(corner));
-    }
-    std::stable_sort(result.corners.begin(), result.corners.end(),
-                     [](const Corner& a, const Corner& b) {
-                         return std::pair(a.at.Y, a.at.X) < std::pair(b.at.Y, b.at.X);
-                     });
-    for (std::size_t i = 0; i < result.corners.size(); ++i) {
-        const Corner& c = result.corners[i];
-        if (c.surrounded) {
-            ++result.configurations[c.configuration];
-        }
-        if (c.polygonAngleSum > 360 + ANGLE_SUM_TOLERANCE) {
-            result.overfullCorners.push_back(static_cast<int>(i));
-        }
-    }
-
-    // Crossings, line by line.
-    for (const detail::Meeting& m : arrangement.meetings) {
-        for (const int a : groups.lines[static_cast<std::size_t>(m.g)]) {
-            for (const int b : groups.lines[static_cast<std::size_t>(m.h)]) {
-                result.crossings.push_back(
-                    {std::min(a, b) + 1, std::max(a, b) + 1, m.at, m.overlap});
-            }
-        }
-    }
-    std::sort(result.crossings.begin(), result.crossings.end(),
-              [](const Crossing& x, const Crossing& y) {
-                  return std::pair(x.a, x.b) < std::pair(y.a, y.b);
-              });
-
-    result.faceIndex = IndexFaces(arrangement.faces);
     return result;
 }
 
@@ -798,10 +1081,8 @@ int FaceAt(const Analysis& analysis, udtPoint point) {
     if (point.X < all.minX || point.X > all.maxX || point.Y < all.minY || point.Y > all.maxY) {
         return -1;
     }
-    const int c = std::clamp(static_cast<int>(std::floor((point.X - all.minX) / index->cellWidth)),
-                             0, index->columns - 1);
-    const int r = std::clamp(static_cast<int>(std::floor((point.Y - all.minY) / index->cellHeight)),
-                             0, index->rows - 1);
+    const int c = CellOf(point.X, all.minX, index->cellWidth, index->columns);
+    const int r = CellOf(point.Y, all.minY, index->cellHeight, index->rows);
     for (const int f : index->cells[static_cast<std::size_t>(r * index->columns + c)]) {
         const Box& b = index->boxes[static_cast<std::size_t>(f)];
         if (point.X < b.minX || point.X > b.maxX || point.Y < b.minY || point.Y > b.maxY) {

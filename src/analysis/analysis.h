@@ -7,6 +7,7 @@
 #include "drawing/drawing_state.h"
 #include "project/project_format.h"
 
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,6 +29,28 @@ inline constexpr double REGULAR_TOLERANCE = 1e-6;
 // Interior angles at a corner adding up to more than 360 degrees by this much (in degrees)
 // mean that polygons overlap there; sums of exact tilings differ from 360 by rounding only.
 inline constexpr double ANGLE_SUM_TOLERANCE = 1e-6;
+
+// Lines with an end farther than this from the origin (in either coordinate), or not finite,
+// are left out of the faces, corners and crossings. The exact kernel's interval filters build
+// an intersection from products of three coordinate differences; at 1e103 those exceed the
+// largest double, and CGAL's sweep fails on the overflowed intervals. 1e100 keeps a margin of
+// 1000 in each coordinate below that while leaving the window's canvas, 581 by 493 pixels,
+// some 1e97 times over.
+inline constexpr double MAX_COORDINATE = 1e100;
+
+// What the analysis may spend before it refuses to find faces, corners and crossings: an answer
+// within 10 s and 1 GB on a 2-core machine for any file the window opens.
+struct Budget {
+    // Pairs of line pieces that may meet (cross, overlap or touch between their ends), counted
+    // before the arrangement is built: each costs the exact arrangement a vertex or a shared
+    // edge, some 1.5 kB and, on a loaded 2-core machine, up to 70 us: 100,000 take 0.15 GB
+    // and some 7 s.
+    long long meetings = 100'000;
+    double seconds = 8; // the rest of the work, checked in its loops
+};
+
+// Lists longer than this keep their first entries; the totals say how many there are.
+inline constexpr std::size_t LISTED = 1000;
 
 // The canvas the window shows; geometry outside it is kept but not seen.
 inline constexpr int CANVAS_WIDTH = quillet::CANVAS_WIDTH;
@@ -96,18 +119,30 @@ struct Analysis {
     int pointsOutside = 0;      // points off the canvas
     int linesPartlyOutside = 0; // lines with one end off the canvas but part of them on it
     int linesOutside = 0;       // lines wholly off the canvas
+    // Lines (1-based) left out of faces, corners and crossings: an end not finite or beyond
+    // MAX_COORDINATE. The first LISTED, and how many in all.
+    std::vector<int> linesLeftOut;
+    long long linesLeftOutTotal = 0;
+    // Why faces, corners, overfull corners and crossings were not found (the budget it would
+    // have taken), or empty when they were.
+    std::string refused;
+    // Each list holds its first LISTED entries (by a, then b); the totals count them all.
     std::vector<NearPoints> nearPoints;
+    long long nearPointsTotal = 0;
     std::vector<NearLines> nearLines;
+    long long nearLinesTotal = 0;
     std::vector<Face> faces;                   // bounded faces only
     std::vector<Corner> corners;               // top to bottom, then left to right
     std::map<std::string, int> configurations; // how often each configuration occurs
     std::vector<int> overfullCorners;          // indices into corners: angles over 360 degrees
     std::vector<Crossing> crossings;           // ordered by a, then b
+    long long crossingsTotal = 0;
     std::shared_ptr<const FaceIndex> faceIndex;
 };
 
 // A negative or NaN tolerance counts as 0: only equal corners are joined.
-Analysis Analyse(const ProjectData& data, double tolerance = DRIFT_TOLERANCE);
+Analysis Analyse(const ProjectData& data, double tolerance = DRIFT_TOLERANCE,
+                 const Budget& budget = {});
 
 // The bounded face (index into Analysis::faces) that contains the point in its interior, or
 // -1 for the outside, a point on a line or a corner.

@@ -40,15 +40,17 @@ std::map<int, int> RegularByCorners(const Analysis& a) {
     return count;
 }
 
-// The first TEXT_DETAILS entries, one a line, and how many more there are.
+// The first TEXT_DETAILS entries, one a line, and how many more there are of `total`.
 template <class T, class F>
-void ListSome(std::ostringstream& out, const std::vector<T>& items, F describe) {
+void ListSome(std::ostringstream& out, const std::vector<T>& items, F describe,
+              long long total = -1) {
     const std::size_t shown = std::min<std::size_t>(items.size(), TEXT_DETAILS);
     for (std::size_t i = 0; i < shown; ++i) {
         out << "  " << describe(items[i]) << "\n";
     }
-    if (items.size() > shown) {
-        out << "  ... and " << items.size() - shown << " more\n";
+    const long long all = std::max(total, static_cast<long long>(items.size()));
+    if (all > static_cast<long long>(shown)) {
+        out << "  ... and " << all - static_cast<long long>(shown) << " more\n";
     }
 }
 
@@ -156,16 +158,38 @@ std::string InfoText(const Analysis& a, const std::string& file) {
         << Plural(static_cast<std::size_t>(a.linesOutside), "line", "lines") << " wholly\n";
     out << "Tolerance: " << Number(a.tolerance, 6) << " px (corners this close are one corner)\n";
 
-    out << "Drift: " << Plural(a.nearPoints.size(), "pair", "pairs") << " of near points, "
-        << Plural(a.nearLines.size(), "pair", "pairs") << " of near lines\n";
-    ListSome(out, a.nearPoints, [](const NearPoints& p) {
-        return "points " + std::to_string(p.a) + " and " + std::to_string(p.b) + ": " +
-               Number(p.distance, 3) + " px apart";
-    });
-    ListSome(out, a.nearLines, [](const NearLines& l) {
-        return "lines " + std::to_string(l.a) + " and " + std::to_string(l.b) + ": " +
-               Number(l.distance, 3) + " px apart";
-    });
+    if (a.linesLeftOutTotal > 0) {
+        out << "Left out: "
+            << Plural(static_cast<std::size_t>(a.linesLeftOutTotal), "line", "lines")
+            << " with an end beyond " << Number(MAX_COORDINATE, 3)
+            << " px or not a number, which the exact arithmetic cannot take\n";
+        ListSome(
+            out, a.linesLeftOut, [](int line) { return "line " + std::to_string(line); },
+            a.linesLeftOutTotal);
+    }
+
+    out << "Drift: " << Plural(static_cast<std::size_t>(a.nearPointsTotal), "pair", "pairs")
+        << " of near points, "
+        << Plural(static_cast<std::size_t>(a.nearLinesTotal), "pair", "pairs")
+        << " of near lines\n";
+    ListSome(
+        out, a.nearPoints,
+        [](const NearPoints& p) {
+            return "points " + std::to_string(p.a) + " and " + std::to_string(p.b) + ": " +
+                   Number(p.distance, 3) + " px apart";
+        },
+        a.nearPointsTotal);
+    ListSome(
+        out, a.nearLines,
+        [](const NearLines& l) {
+            return "lines " + std::to_string(l.a) + " and " + std::to_string(l.b) + ": " +
+                   Number(l.distance, 3) + " px apart";
+        },
+        a.nearLinesTotal);
+    if (!a.refused.empty()) {
+        out << "Faces, corners and crossings: not found, the drawing " << a.refused << "\n";
+        return out.str();
+    }
 
     const std::map<int, int> byCorners = RegularByCorners(a);
     int regular = 0;
@@ -196,11 +220,14 @@ std::string InfoText(const Analysis& a, const std::string& file) {
         const Corner& c = a.corners[static_cast<std::size_t>(i)];
         return At(c.at) + ": polygons of " + Number(c.polygonAngleSum, 10) + " degrees";
     });
-    out << "Crossings: " << a.crossings.size() << "\n";
-    ListSome(out, a.crossings, [](const Crossing& c) {
-        return "lines " + std::to_string(c.a) + " and " + std::to_string(c.b) +
-               (c.overlap ? " overlap at " : " cross at ") + At(c.at);
-    });
+    out << "Crossings: " << a.crossingsTotal << "\n";
+    ListSome(
+        out, a.crossings,
+        [](const Crossing& c) {
+            return "lines " + std::to_string(c.a) + " and " + std::to_string(c.b) +
+                   (c.overlap ? " overlap at " : " cross at ") + At(c.at);
+        },
+        a.crossingsTotal);
     return out.str();
 }
 
@@ -234,7 +261,8 @@ std::string InfoJson(const Analysis& a, const std::string& file) {
                      JsonArray(
                          a.nearLines,
                          [&](const NearLines& l) { return pair(l.a, l.b, l.distance); }, "    ") +
-                     "\n  }");
+                     ",\n    \"near_points_total\": " + std::to_string(a.nearPointsTotal) +
+                     ", \"near_lines_total\": " + std::to_string(a.nearLinesTotal) + "\n  }");
 
     const std::map<int, int> byCorners = RegularByCorners(a);
     int regular = 0;
@@ -302,8 +330,16 @@ std::string InfoJson(const Analysis& a, const std::string& file) {
                        ", \"x\": " + JsonNumber(c.at.X) + ", \"y\": " + JsonNumber(c.at.Y) +
                        ", \"overlap\": " + JsonBool(c.overlap) + "}";
             },
-            "  "),
-        true);
+            "  "));
+    key("crossings_total", std::to_string(a.crossingsTotal));
+    std::string leftOut;
+    for (const int line : a.linesLeftOut) {
+        leftOut += (leftOut.empty() ? "" : ", ") + std::to_string(line);
+    }
+    key("left_out", "{\"max_coordinate\": " + JsonNumber(MAX_COORDINATE) + ", \"lines\": [" +
+                        leftOut + "], \"lines_total\": " + std::to_string(a.linesLeftOutTotal) +
+                        "}");
+    key("refused", a.refused.empty() ? "null" : JsonString(a.refused), true);
     return j + "}\n";
 }
 

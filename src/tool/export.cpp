@@ -145,6 +145,10 @@ Scene BuildScene(const frmMain& form, const Painted& painted, bool points, bool 
     }
 
     const analysis::Analysis found = analysis::Analyse(data);
+    if (!found.refused.empty()) {
+        io.err << "quillet-tool export: warning: the faces were not found, the drawing "
+               << found.refused << "; the fills are drawn as pixels.\n";
+    }
     const int w = scene.width;
     const int h = scene.height;
     const auto at = [w](int x, int y) { return static_cast<std::size_t>(y) * w + x; };

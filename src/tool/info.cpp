@@ -5,6 +5,7 @@
 
 #include "analysis/analysis.h"
 #include "analysis/report.h"
+#include "project/numbers.h"
 #include "project/project_format.h"
 
 #include <ostream>
@@ -49,6 +50,11 @@ int RunInfo(const std::vector<std::string>& args, Io io) {
         return EXIT_USAGE;
     }
     const std::string& path = files[0];
+    // Never opened: reading a FIFO or a device could block for ever or never end.
+    if (!FileExists(path)) {
+        io.err << "quillet-tool: " << path << ": does not exist or is not a regular file\n";
+        return EXIT_FAILED;
+    }
     const auto parsed = ParseProjectFile(path, LocaleDecimalSeparator());
     if (const auto* error = std::get_if<ProjectError>(&parsed)) {
         io.err << "quillet-tool: " << path << ": " << error->Describe() << "\n";
