@@ -10,7 +10,7 @@ packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev qt6-s
           qt6-translations-l10n libcgal-dev python3
           xvfb xauth xdotool imagemagick x11-apps x11-utils clang libclang-rt-14-dev
           desktop-file-utils xdg-utils shared-mime-info appstream libglib2.0-bin lintian
-          dpkg-dev file man-db groff-base "$@")
+          dpkg-dev file man-db groff-base dbus at-spi2-core python3-pyatspi "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -74,6 +74,19 @@ constexpr ControlLayout PaletteSwatchLayout(int index) {
             255};
 }
 
+// What a screen reader says for the controls whose caption does not name them. The colour
+// boxes add the colour they show: "Rood, RGB 255, 0, 0", "Huidige kleur: rood, RGB 255, 0, 0".
+inline constexpr std::string_view CANVAS_ACCESSIBLE_NAME = "Tekenvlak";
+inline constexpr std::string_view CANVAS_ACCESSIBLE_DESCRIPTION =
+    "Klik twee punten voor een zijde van de veelhoek en daarna aan de kant van die zijde waar "
+    "de veelhoek moet komen. In Fill Mode kleurt een klik het vlak in met de huidige kleur.";
+inline constexpr std::string_view CURRENT_COLOUR_ACCESSIBLE_NAME = "Huidige kleur";
+// Swatches 0 to 15, then the custom swatch.
+inline constexpr std::array<std::string_view, PALETTE_SIZE> PALETTE_COLOUR_NAMES{
+    {"zwart", "donkerblauw", "donkergroen", "blauwgroen", "donkerrood", "paars", "olijfgroen",
+     "lichtgrijs", "grijs", "blauw", "groen", "cyaan", "rood", "magenta", "geel", "wit",
+     "eigen kleur"}};
+
 struct MenuLayout {
     std::string_view Name;
     std::string_view Caption;  // "-" for a separator

@@ -1,5 +1,8 @@
 #include "platform/qt/canvas_widget.h"
 
+#include "app/controls.h"
+#include "platform/qt/accessibility.h"
+#include "platform/qt/fixed_layout.h"
 #include "platform/surface.h"
 
 #include <QImage>
@@ -17,6 +20,9 @@ CanvasWidget::CanvasWidget(QWidget* parent) : QFrame(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    InstallAccessibleInterfaces();
+    setAccessibleName(ToQString(CANVAS_ACCESSIBLE_NAME));
+    setAccessibleDescription(ToQString(CANVAS_ACCESSIBLE_DESCRIPTION));
 }
 
 void CanvasWidget::setSurface(const Surface* surface) {
@@ -75,6 +81,7 @@ void CanvasWidget::paintEvent(QPaintEvent* event) {
     }
     painter.end();
     QFrame::paintEvent(event);
+    PaintFocusFrame(*this);
 }
 
 void CanvasWidget::paintExposed(QPainter& painter, const QRect& exposed) {

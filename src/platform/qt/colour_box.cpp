@@ -1,6 +1,9 @@
 #include "platform/qt/colour_box.h"
 
+#include "platform/qt/accessibility.h"
+
 #include <QColor>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -18,6 +21,7 @@ Colour FromQColor(const QColor& colour) {
 ColourBox::ColourBox(QWidget* parent) : QFrame(parent) {
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     setFocusPolicy(Qt::StrongFocus);
+    InstallAccessibleInterfaces();
 }
 
 void ColourBox::setColour(Colour colour) {
@@ -32,6 +36,7 @@ void ColourBox::paintEvent(QPaintEvent* event) {
     painter.fillRect(contentsRect(), ToQColor(colour_));
     painter.end();
     QFrame::paintEvent(event);
+    PaintFocusFrame(*this);
 }
 
 void ColourBox::mousePressEvent(QMouseEvent* event) {
@@ -45,6 +50,27 @@ void ColourBox::mouseReleaseEvent(QMouseEvent* event) {
         rect().contains(event->position().toPoint())) {
         emit clicked();
     }
+}
+
+void ColourBox::keyPressEvent(QKeyEvent* event) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Select:
+        if (pressable_ && plain) {
+            // A held key picks once; the colour dialog of the custom swatch would come back.
+            if (!event->isAutoRepeat()) {
+                click();
+            }
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QFrame::keyPressEvent(event);
 }
 
 } // namespace quillet

@@ -1,6 +1,7 @@
 #include "platform/qt/main_window_view.h"
 
 #include "app/main_window.h"
+#include "platform/qt/accessibility.h"
 #include "platform/qt/canvas_widget.h"
 #include "platform/qt/colour_box.h"
 #include "platform/qt/corner_box.h"
@@ -124,6 +125,7 @@ MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent) {
 void MainWindowView::buildControls(QWidget* client) {
     auto* refusedPresses = new RefusedPressFilter(this);
     std::vector<QWidget*> tabOrder;
+    QLabel* cornersLabel = nullptr;
     auto place = [&](QWidget* widget, const ControlLayout& layout) {
         widget->setObjectName(ToQString(layout.Name));
         widget->setGeometry(PixelGeometry(layout));
@@ -145,6 +147,8 @@ void MainWindowView::buildControls(QWidget* client) {
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             if (layout.Name == "Label2") {
                 label2_ = label;
+            } else if (layout.Name == "Label1") {
+                cornersLabel = label;
             }
             place(label, layout);
             break;
@@ -165,6 +169,7 @@ void MainWindowView::buildControls(QWidget* client) {
                 // the tab order.
                 for (int i = 0; i < PALETTE_SIZE; ++i) {
                     auto* swatch = new ColourBox(client);
+                    swatch->setPressable(true);
                     picSelColor_[static_cast<std::size_t>(i)] = swatch;
                     place(swatch, PaletteSwatchLayout(i));
                     swatch->setObjectName(QStringLiteral("picSelColor%1").arg(i));
@@ -196,6 +201,8 @@ void MainWindowView::buildControls(QWidget* client) {
     for (std::size_t i = 1; i < tabOrder.size(); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
+    // A screen reader names the box by its label.
+    cornersLabel->setBuddy(txtNumCorners_);
 
     connect(txtNumCorners_, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (form_ != nullptr) {
@@ -295,10 +302,18 @@ void MainWindowView::syncFromModel() {
     if (label2_->text() != position) {
         label2_->setText(position);
     }
+    // Named only on a change: every new name is sent to the screen reader.
+    auto name = [](QWidget* widget, const QString& text) {
+        if (widget->accessibleName() != text) {
+            widget->setAccessibleName(text);
+        }
+    };
     picColor_->setColour(ctl.picColor);
+    name(picColor_, CurrentColourAccessibleName(ctl.picColor, ctl.picSelColor));
     for (int i = 0; i < PALETTE_SIZE; ++i) {
         const auto index = static_cast<std::size_t>(i);
         picSelColor_[index]->setColour(ctl.picSelColor[index]);
+        name(picSelColor_[index], SwatchAccessibleName(i, ctl.picSelColor[index]));
     }
 }
 
