@@ -15,6 +15,10 @@ readonly E2E_DEADLINE=${E2E_DEADLINE:-60} # seconds for anything to show
 readonly CLIENT_W=667 CLIENT_H=561 # the main window below its menu bar (controls.h / 15)
 readonly CANVAS_W=581 CANVAS_H=493 # the canvas inside its two-pixel frame
 readonly CANVAS_X=10 CANVAS_Y=58   # the canvas in the client area
+# A test of a scaled program sets these before e2e_begin: the screen, and the device pixels of
+# a logical pixel, by which the layout above is multiplied.
+e2e_screen=1024x768x24
+e2e_scale=1
 
 e2e_begin() {
   test_name=$1 quillet=$2 canvas_replay=$3 text_shown=$4
@@ -69,7 +73,7 @@ wait_for() {
 start_display() {
   local number
   mkfifo "$work/displayfd"
-  setpriv --pdeathsig KILL Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 \
+  setpriv --pdeathsig KILL Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 "$e2e_screen" \
     3>"$work/displayfd" >/dev/null 2>&1 &
   xvfb=$!
   read -r -t "$E2E_DEADLINE" number <"$work/displayfd" || fail "Xvfb did not start"
@@ -152,14 +156,15 @@ main_window_shown() {
   find_window Quillet NORMAL || return 1
   geometry=$(xdotool getwindowgeometry --shell "$found" 2>/dev/null) || return 1
   eval "$geometry"
-  [ "$WIDTH" -eq "$CLIENT_W" ] && [ "$HEIGHT" -gt "$CLIENT_H" ] || return 1
+  [ "$WIDTH" -eq $((CLIENT_W * e2e_scale)) ] && [ "$HEIGHT" -gt $((CLIENT_H * e2e_scale)) ] ||
+    return 1
   win=$found
-  cx=$X cy=$((Y + HEIGHT - CLIENT_H))
-  ox=$((cx + CANVAS_X)) oy=$((cy + CANVAS_Y))
+  cx=$X cy=$((Y + HEIGHT - CLIENT_H * e2e_scale))
+  ox=$((cx + CANVAS_X * e2e_scale)) oy=$((cy + CANVAS_Y * e2e_scale))
   # An unpainted window shows the black root behind it; the frame is painted with the rest.
   grab || return 1
   local left
-  left=$(screen_pixels $((ox - 1)) $((oy + 100)))
+  left=$(screen_pixels $((ox - 2 * e2e_scale + 1)) $((oy + 100))) # in the frame, not its black line
   [ "$left" != 000000 ] && [ "$left" != FFFFFF ]
 }
 wait_main_window() { wait_for main_window_shown || fail "the main window did not show (${1:-})"; }

@@ -4,6 +4,12 @@
 
 #include <QPainter>
 #include <QSignalSpy>
+#include <QWindow>
+
+#include <cmath>
+#include <optional>
+#include <set>
+#include <utility>
 
 using namespace quillet;
 
@@ -118,6 +124,74 @@ class CanvasWidgetTest : public QObject {
         QCOMPARE(moves.size(), 0);
         QCOMPARE(downs.size(), 0);
         QCOMPARE(clicks.size(), 1);
+    }
+
+    // Run by ctest under several screen scales (QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS). The
+    // pointer is put on every device pixel of the window as the window system does, with the
+    // fraction of a logical pixel that Qt leaves out of a widget's position; wherever the
+    // canvas reports a pixel, the screen shows that pixel's colour there.
+    void reportsThePixelShownUnderThePointer() {
+        constexpr int W = 47;
+        constexpr int H = 23;
+        const auto colourAt = [](int x, int y) { return static_cast<Colour>(x + 1000 * y); };
+        Surface surface(W, H);
+        for (int y = 0; y < H; ++y) {
+            for (int x = 0; x < W; ++x) {
+                surface.SetPixel(x, y, colourAt(x, y));
+            }
+        }
+        // An offset that, with the frame, puts the canvas at a fraction of a device pixel at
+        // 1.25 and 1.5.
+        QWidget window;
+        window.resize(W + 11, H + 13);
+        CanvasWidget canvas(&window);
+        canvas.setGeometry(3, 5, W + 4, H + 4);
+        canvas.setSurface(&surface);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QWindow* handle = window.windowHandle();
+        // The window system's scale; the paint's may differ by a rounding (1.1 paints
+        // as 1.0999908).
+        const qreal scale = handle->devicePixelRatio();
+        const QImage shown = window.grab().toImage();
+
+        std::optional<std::pair<int, int>> reported;
+        connect(&canvas, &CanvasWidget::mouseMove, [&](int, int, float x, float y) {
+            reported = {static_cast<int>(x), static_cast<int>(y)};
+        });
+        std::set<std::pair<int, int>> seen;
+        for (int dy = 0; dy < shown.height(); ++dy) {
+            for (int dx = 0; dx < shown.width(); ++dx) {
+                // Window systems report the pointer on whole device pixels, some in between.
+                for (const qreal within : {0.0, 0.5}) {
+                    const QPointF local((dx + within) / scale, (dy + within) / scale);
+                    reported.reset();
+                    qt_handleMouseEvent(handle, local, handle->mapToGlobal(local), Qt::NoButton,
+                                        Qt::NoButton, QEvent::MouseMove, Qt::NoModifier, 0);
+                    // The frame's lines, drawn at a fraction of a pixel, may cover the outer ring.
+                    if (!reported || reported->first < 1 || reported->second < 1 ||
+                        reported->first >= W - 1 || reported->second >= H - 1) {
+                        continue;
+                    }
+                    const QRgb c = shown.pixel(dx, dy);
+                    const Colour screen = RGB(qRed(c), qGreen(c), qBlue(c));
+                    if (screen != colourAt(reported->first, reported->second)) {
+                        QFAIL(qPrintable(QStringLiteral("device pixel %1,%2 (+%3) reports %4,%5 "
+                                                        "but shows %6,%7")
+                                             .arg(dx)
+                                             .arg(dy)
+                                             .arg(within)
+                                             .arg(reported->first)
+                                             .arg(reported->second)
+                                             .arg(screen % 1000)
+                                             .arg(screen / 1000)));
+                    }
+                    seen.insert(*reported);
+                }
+            }
+        }
+        // Every pixel inside the ring is shown and can be pointed at.
+        QCOMPARE(static_cast<int>(seen.size()), (W - 2) * (H - 2));
     }
 };
 

@@ -8,9 +8,11 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace quillet {
 
@@ -63,6 +65,29 @@ QUILLET_WIDE_LOOP void ToScreenColours(const Colour* source, QRgb* target, int c
     }
 }
 
+// A position that came in whole device pixels, divided by the scale and multiplied back, may
+// fall a rounding error short of its pixel.
+constexpr double DEVICE_SLACK = 1e-6;
+
+// Where the canvas starts in device pixels when its logical corner falls between two: half up,
+// as the raster engine rounds the edges of what it fills, so that the frame meets the canvas.
+int DeviceOrigin(double device) {
+    return static_cast<int>(std::floor(device + 0.5 + DEVICE_SLACK));
+}
+
+// The canvas pixel that device pixel `d`, counted from the canvas's device origin, shows: the
+// one whose logical area holds the device pixel's centre. The mouse and the paint both use it,
+// so the pixel reported under the pointer is the one shown there.
+int CanvasPixel(int d, double scale) {
+    return static_cast<int>(std::floor((d + 0.5) / scale));
+}
+
+// Qt gives a widget the pointer in whole logical pixels, rounded; the window's position keeps
+// the fraction, which on a scaled screen can be most of a pixel.
+double Unrounded(double local, double scene) {
+    return local == std::floor(local) ? local + (scene - qRound(scene)) : local;
+}
+
 } // namespace
 
 void CanvasWidget::paintEvent(QPaintEvent* event) {
@@ -73,8 +98,11 @@ void CanvasWidget::paintEvent(QPaintEvent* event) {
     } else {
         // One canvas pixel to one logical pixel; scaled up crisply on high-density screens.
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-        if (painter.deviceTransform().type() <= QTransform::TxTranslate) {
+        const QTransform device = painter.deviceTransform();
+        if (device.type() <= QTransform::TxTranslate) {
             paintExposed(painter, event->rect());
+        } else if (device.type() == QTransform::TxScale && device.m11() > 0 && device.m22() > 0) {
+            paintScaled(painter);
         } else {
             paintWhole(painter);
         }
@@ -111,9 +139,7 @@ void CanvasWidget::paintExposed(QPainter& painter, const QRect& exposed) {
     }
 }
 
-void CanvasWidget::paintWhole(QPainter& painter) {
-    // Scaled, the canvas is drawn in one piece, so that every screen pixel samples the same
-    // canvas pixel as it always has.
+void CanvasWidget::convertWhole() {
     const int w = surface_->ScaleWidth();
     const int h = surface_->ScaleHeight();
     if (whole_.size() != QSize(w, h)) {
@@ -124,13 +150,69 @@ void CanvasWidget::paintWhole(QPainter& painter) {
         ToScreenColours(pixels + static_cast<std::size_t>(y) * w,
                         reinterpret_cast<QRgb*>(whole_.scanLine(y)), w);
     }
+}
+
+void CanvasWidget::paintWhole(QPainter& painter) {
+    convertWhole();
     painter.drawImage(QRect(contentsRect().topLeft(), whole_.size()), whole_);
 }
 
+void CanvasWidget::paintScaled(QPainter& painter) {
+    // Qt's own scaling picks the canvas pixel of a device pixel by a rule of its own, which
+    // at fractional scales is not the mouse's; the device pixels are filled here by the
+    // mouse's rule and drawn one to one.
+    convertWhole();
+    const QTransform device = painter.deviceTransform();
+    const QPointF corner = device.map(QPointF(contentsRect().topLeft()));
+    const QPoint origin(DeviceOrigin(corner.x()), DeviceOrigin(corner.y()));
+    const auto pixelsOf = [](std::vector<int>& of, int length, double scale) {
+        of.clear();
+        for (int d = 0; CanvasPixel(d, scale) < length; ++d) {
+            of.push_back(CanvasPixel(d, scale));
+        }
+    };
+    pixelsOf(columnOf_, whole_.width(), device.m11());
+    pixelsOf(rowOf_, whole_.height(), device.m22());
+    const QSize size(static_cast<int>(columnOf_.size()), static_cast<int>(rowOf_.size()));
+    if (scaled_.size() != size) {
+        scaled_ = QImage(size, QImage::Format_RGB32);
+    }
+    for (int dy = 0; dy < size.height(); ++dy) {
+        auto* target = reinterpret_cast<QRgb*>(scaled_.scanLine(dy));
+        if (dy > 0 && rowOf_[dy] == rowOf_[dy - 1]) {
+            std::memcpy(target, scaled_.constScanLine(dy - 1),
+                        static_cast<std::size_t>(size.width()) * sizeof(QRgb));
+            continue;
+        }
+        const auto* source = reinterpret_cast<const QRgb*>(whole_.constScanLine(rowOf_[dy]));
+        for (int dx = 0; dx < size.width(); ++dx) {
+            target[dx] = source[columnOf_[dx]];
+        }
+    }
+    painter.save();
+    painter.setWorldTransform(QTransform::fromTranslate(origin.x(), origin.y()) *
+                              device.inverted() * painter.worldTransform());
+    painter.drawImage(QPoint(0, 0), scaled_);
+    painter.restore();
+}
+
 QPointF CanvasWidget::canvasPosition(const QMouseEvent& event) const {
-    // The canvas pixel under the pointer, also on screens where a pixel has finer positions.
-    const QPointF p = event.position() - QPointF(contentsRect().topLeft());
-    return {std::floor(p.x()), std::floor(p.y())};
+    // The canvas pixel shown under the pointer: the device pixel under it, mapped as painted.
+    // Both are taken in the window, whose device pixels the canvas is painted on. The window
+    // system's positions are divided by the window's exact scale, the paint is scaled by the
+    // widget's, which Qt keeps to 1/65536 (1.1 becomes 1.0999908).
+    const QWindow* handle = window()->windowHandle();
+    const double painted = devicePixelRatioF();
+    const double pointed = handle != nullptr ? handle->devicePixelRatio() : painted;
+    const QPointF at =
+        mapTo(window(), QPointF(Unrounded(event.position().x(), event.scenePosition().x()),
+                                Unrounded(event.position().y(), event.scenePosition().y())));
+    const QPointF corner = QPointF(mapTo(window(), contentsRect().topLeft())) * painted;
+    const auto pixel = [painted, pointed](double pointer, double canvas) {
+        const int d = static_cast<int>(std::floor(pointer * pointed + DEVICE_SLACK));
+        return static_cast<double>(CanvasPixel(d - DeviceOrigin(canvas), painted));
+    };
+    return {pixel(at.x(), corner.x()), pixel(at.y(), corner.y())};
 }
 
 bool CanvasWidget::onCanvas(const QPointF& p) const {

@@ -6,6 +6,8 @@
 #include <QImage>
 #include <QSize>
 
+#include <vector>
+
 class QPainter;
 
 namespace quillet {
@@ -44,16 +46,23 @@ class CanvasWidget : public QFrame {
   private:
     // The canvas where `exposed` meets it, unscaled.
     void paintExposed(QPainter& painter, const QRect& exposed);
-    // The whole canvas through the painter's scaling.
+    // The whole canvas through the painter's scaling, for turned and mirrored painters.
     void paintWhole(QPainter& painter);
+    // The whole canvas scaled here, device pixel by device pixel, as the mouse maps them.
+    void paintScaled(QPainter& painter);
+    void convertWhole();
     QPointF canvasPosition(const QMouseEvent& event) const;
     bool onCanvas(const QPointF& p) const;
 
     const Surface* surface_ = nullptr;
     // Kept between paints so that a paint allocates nothing: a few rows of the canvas in the
-    // screen's format, and the whole canvas for scaled screens only.
+    // screen's format, and for scaled screens only the whole canvas, unscaled and scaled, and
+    // the canvas column and row each device column and row shows.
     QImage strip_;
     QImage whole_;
+    QImage scaled_;
+    std::vector<int> columnOf_;
+    std::vector<int> rowOf_;
     Qt::MouseButtons pressed_;
 };
 
