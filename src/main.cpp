@@ -18,8 +18,8 @@
 #include <QSize>
 #include <QTranslator>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
