@@ -104,6 +104,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's Wayland platform plugin, which no library of the program links: without it the window
+# opens through XWayland, or not at all on a desktop without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "draw patterns of regular polygons that share corners and sides
 Quillet draws patterns of regular polygons. Pick two points as one side of the

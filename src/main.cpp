@@ -133,8 +133,9 @@ int main(int argc, char* argv[]) {
     case quillet::InfoRequest::None:
         break;
     }
-    if (const std::optional<std::string> why = quillet::MissingDisplay(
-            argc, argv, quillet::EnvironmentVariable, quillet::XDisplayAnswers)) {
+    if (const std::optional<std::string> why =
+            quillet::MissingDisplay(argc, argv, quillet::EnvironmentVariable,
+                                    quillet::XDisplayAnswers, quillet::QtPlatformsFolder())) {
         std::fprintf(stderr, "quillet: %s\n", why->c_str());
         return 1;
     }

@@ -70,6 +70,9 @@ done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 grep -Eq '(^|, )libqt6widgets6( |,|$)' <<<"$depends" || fail "Depends lacks libqt6widgets6"
+recommends=$(dpkg-deb -f "$deb" Recommends)
+echo "Recommends: $recommends"
+grep -Eq '(^|, )qt6-wayland( |,|$)' <<<"$recommends" || fail "Recommends lacks qt6-wayland"
 # No maintainer scripts: dpkg triggers refresh the MIME, desktop and icon caches.
 scripts=$(dpkg-deb -I "$deb" | grep -Ew 'preinst|postinst|prerm|postrm' || true)
 [ -z "$scripts" ] || fail "maintainer scripts: $scripts"

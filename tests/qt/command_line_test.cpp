@@ -96,6 +96,82 @@ class CommandLineTest : public QObject {
     QString path(const QString& name) const { return dir_.filePath(name); }
 
   private slots:
+    // Before Qt starts: whether the window can open, and why not, for the window systems asked
+    // for, the displays there and Qt's Wayland plugin in its folder or not.
+    void missingDisplayNamesWhatIsMissing_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("env");
+        QTest::addColumn<bool>("plugin");
+        QTest::addColumn<QString>("why"); // empty: the window may open
+        const QString noPlugin =
+            "Qt's Wayland platform plugin is not installed (Debian package qt6-wayland)";
+        const QString noX = "no display to open the window on (DISPLAY is not set%1); start it "
+                            "from a desktop session, or on a virtual display with xvfb-run -a";
+        const QStringList wayland{"WAYLAND_DISPLAY=wayland-0"};
+        QTest::newRow("Wayland with its plugin") << QStringList{} << wayland << true << QString();
+        QTest::newRow("Wayland without its plugin, X answers")
+            << QStringList{} << wayland + QStringList{"DISPLAY=:5"} << false << QString();
+        QTest::newRow("Wayland without its plugin, no X")
+            << QStringList{} << wayland << false << noX.arg(", and " + noPlugin);
+        QTest::newRow("Wayland without its plugin, X silent")
+            << QStringList{} << wayland + QStringList{"DISPLAY=:6"} << false
+            << "cannot connect to the display ':6' (" + noPlugin + ")";
+        QTest::newRow("no Wayland, no X, no plugin")
+            << QStringList{} << QStringList{} << false << noX.arg(QString());
+        QTest::newRow("no Wayland, X answers, no plugin")
+            << QStringList{} << QStringList{"DISPLAY=:5"} << false << QString();
+        QTest::newRow("X asked for, no plugin")
+            << QStringList{} << wayland + QStringList{"QT_QPA_PLATFORM=xcb"} << false
+            << noX.arg(QString());
+        QTest::newRow("Wayland asked for, no plugin")
+            << QStringList{} << QStringList{"QT_QPA_PLATFORM=wayland", "DISPLAY=:5"} << false
+            << noPlugin;
+        QTest::newRow("-platform wayland-egl over xcb, no plugin")
+            << QStringList{"-platform", "wayland-egl"}
+            << QStringList{"QT_QPA_PLATFORM=xcb", "DISPLAY=:5"} << false << noPlugin;
+        QTest::newRow("Wayland asked for, with its plugin")
+            << QStringList{} << QStringList{"QT_QPA_PLATFORM=wayland"} << true << QString();
+        QTest::newRow("Wayland or X asked for, no plugin, no X")
+            << QStringList{} << QStringList{"QT_QPA_PLATFORM=wayland;xcb"} << false
+            << noX.arg(", and " + noPlugin);
+        QTest::newRow("offscreen")
+            << QStringList{} << QStringList{"QT_QPA_PLATFORM=offscreen"} << false << QString();
+    }
+    void missingDisplayNamesWhatIsMissing() {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, env);
+        QFETCH(bool, plugin);
+        QTemporaryDir platforms;
+        QVERIFY(platforms.isValid());
+        // Another plugin is there in any case: only Wayland's own counts.
+        for (const QString& name : plugin ? QStringList{"libqxcb.so", "libqwayland-generic.so"}
+                                          : QStringList{"libqxcb.so"}) {
+            QFile file(platforms.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        std::vector<std::string> argStrings{"quillet"};
+        for (const QString& arg : args) {
+            argStrings.push_back(arg.toStdString());
+        }
+        std::vector<const char*> argv;
+        for (const std::string& arg : argStrings) {
+            argv.push_back(arg.c_str());
+        }
+        const auto lookup = [&env](const char* name) {
+            for (const QString& setting : env) {
+                if (setting.section(QLatin1Char('='), 0, 0) == QLatin1String(name)) {
+                    return setting.section(QLatin1Char('='), 1).toStdString();
+                }
+            }
+            return std::string();
+        };
+        const auto answers = [](const std::string& display) { return display == ":5"; };
+        const std::optional<std::string> why =
+            quillet::MissingDisplay(static_cast<int>(argv.size()), argv.data(), lookup, answers,
+                                    platforms.path().toStdString());
+        QTEST(QString::fromStdString(why.value_or("")), "why");
+    }
+
     void initTestCase() {
         QVERIFY(dir_.isValid());
         QFile notes(path(QStringLiteral("my notes.txt")));

@@ -8,7 +8,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
 namespace quillet {
 
@@ -33,12 +35,13 @@ std::optional<std::string> QtOptionValue(int argc, const char* const* argv, std:
     return value;
 }
 
-// A platform like "xcb", "xcb:option" or "xcb;xcb" leaves Qt no other choice than X.
-bool OnlyX(std::string_view platform) {
+// Whether every entry of a platform list like "xcb", "xcb:option" or "wayland;xcb" is one
+// that `matches` (the plugin's name, without its options).
+template <class Match> bool EveryEntry(std::string_view platform, Match matches) {
     while (true) {
         const std::size_t end = platform.find(';');
         const std::string_view entry = platform.substr(0, end);
-        if (entry.substr(0, entry.find(':')) != "xcb") {
+        if (!matches(entry.substr(0, entry.find(':')))) {
             return false;
         }
         if (end == std::string_view::npos) {
@@ -47,6 +50,25 @@ bool OnlyX(std::string_view platform) {
         platform.remove_prefix(end + 1);
     }
 }
+
+// Qt's Wayland plugins are "wayland", "wayland-egl" and "wayland-generic".
+bool IsWayland(std::string_view name) {
+    return name.starts_with("wayland");
+}
+
+// Leaves Qt no other choice than X.
+bool OnlyX(std::string_view platform) {
+    return EveryEntry(platform, [](std::string_view name) { return name == "xcb"; });
+}
+
+// X or Wayland, nothing else.
+bool XOrWayland(std::string_view platform) {
+    return EveryEntry(platform,
+                      [](std::string_view name) { return name == "xcb" || IsWayland(name); });
+}
+
+constexpr const char* NO_WAYLAND_PLUGIN =
+    "Qt's Wayland platform plugin is not installed (Debian package qt6-wayland)";
 
 // Line breaks (CR LF in the program's messages) as single spaces; paths keep their spaces.
 std::string OneLine(const std::string& text) {
@@ -128,23 +150,51 @@ bool XDisplayAnswers(const std::string& display) {
     return answers;
 }
 
+std::string QtPlatformsFolder() {
+    return (QLibraryInfo::path(QLibraryInfo::PluginsPath) + QStringLiteral("/platforms"))
+        .toStdString();
+}
+
+bool HasWaylandPlugin(const std::string& platformsFolder) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(platformsFolder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("libqwayland-") && name.ends_with(".so")) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::optional<std::string> MissingDisplay(int argc, const char* const* argv, const EnvLookup& env,
-                                          const DisplayProbe& answers) {
+                                          const DisplayProbe& answers,
+                                          const std::string& platformsFolder) {
     // Qt's choice: -platform over QT_QPA_PLATFORM over its own default, which takes Wayland
-    // where WAYLAND_DISPLAY is set and X otherwise.
+    // where WAYLAND_DISPLAY is set and X otherwise, and X when Wayland cannot be had.
     const std::string platform =
         QtOptionValue(argc, argv, "platform").value_or(env("QT_QPA_PLATFORM"));
-    if (platform.empty() ? !env("WAYLAND_DISPLAY").empty() : !OnlyX(platform)) {
+    const bool waylandAsked = platform.empty() ? !env("WAYLAND_DISPLAY").empty()
+                                               : !OnlyX(platform) && XOrWayland(platform);
+    if (!platform.empty() && !XOrWayland(platform)) {
         return std::nullopt;
+    }
+    const bool noWaylandPlugin = waylandAsked && !HasWaylandPlugin(platformsFolder);
+    if (waylandAsked && !noWaylandPlugin) {
+        return std::nullopt;
+    }
+    if (!platform.empty() && EveryEntry(platform, IsWayland)) {
+        return std::string(NO_WAYLAND_PLUGIN);
     }
     // Qt's xcb plugin takes -display over DISPLAY.
     const std::string display = QtOptionValue(argc, argv, "display").value_or(env("DISPLAY"));
+    const std::string besides = noWaylandPlugin ? std::string(", and ") + NO_WAYLAND_PLUGIN : "";
     if (display.empty()) {
-        return "no display to open the window on (DISPLAY is not set); start it from a desktop "
-               "session, or on a virtual display with xvfb-run -a";
+        return "no display to open the window on (DISPLAY is not set" + besides +
+               "); start it from a desktop session, or on a virtual display with xvfb-run -a";
     }
     if (!answers(display)) {
-        return "cannot connect to the display '" + display + "'";
+        return "cannot connect to the display '" + display + "'" +
+               (noWaylandPlugin ? std::string(" (") + NO_WAYLAND_PLUGIN + ")" : "");
     }
     return std::nullopt;
 }

@@ -35,11 +35,18 @@ using DisplayProbe = std::function<bool(const std::string& display)>;
 // below reports that.
 bool XDisplayAnswers(const std::string& display);
 
+// The folder Qt loads its platform plugins from.
+std::string QtPlatformsFolder();
+// Whether Qt's Wayland platform plugin (libqwayland-*.so) is in that folder.
+bool HasWaylandPlugin(const std::string& platformsFolder);
+
 // Why Qt will find no display for the window, told before Qt starts, since Qt aborts then.
-// Nothing when Qt is told to use another window system than X (offscreen, vnc, ...), when it
-// may use Wayland, or when the X display answers.
+// Nothing when Qt is told to use another window system than X or Wayland (offscreen, vnc,
+// ...), when it may use Wayland and has its plugin in `platformsFolder`, or when the X display
+// answers. Where Wayland is asked for but the plugin is missing, the reason names its package.
 std::optional<std::string> MissingDisplay(int argc, const char* const* argv, const EnvLookup& env,
-                                          const DisplayProbe& answers);
+                                          const DisplayProbe& answers,
+                                          const std::string& platformsFolder);
 
 // While it lives, a fatal error of Qt (no window system it could start, mostly) ends the
 // program with one line on stderr and exit status 1 instead of an abort and a core dump.

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QIconEngine>
 #include <QImageReader>
@@ -25,6 +26,24 @@ namespace quillet {
 
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+SizeHold SizeHoldFor(QStringView platformName) {
+    // Qt names its Wayland plugins "wayland", "wayland-egl", "wayland-generic", ...
+    return platformName.startsWith(u"wayland") ? SizeHold::AtLeast : SizeHold::Fixed;
+}
+
+SizeHold CurrentSizeHold() {
+    return SizeHoldFor(QGuiApplication::platformName());
+}
+
+void HoldWindowSize(QWidget& window, QSize size, SizeHold hold) {
+    if (hold == SizeHold::Fixed) {
+        window.setFixedSize(size);
+        return;
+    }
+    window.setMinimumSize(size);
+    window.resize(size);
 }
 
 QRect PixelGeometry(const ControlLayout& layout) {

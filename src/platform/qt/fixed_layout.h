@@ -6,7 +6,9 @@
 
 #include <QImage>
 #include <QRect>
+#include <QSize>
 #include <QString>
+#include <QStringView>
 
 #include <future>
 #include <string_view>
@@ -16,6 +18,17 @@ class QIcon;
 class QWidget;
 
 namespace quillet {
+
+// How a window of fixed size keeps it. A Wayland compositor maximizes any window it is asked
+// to, and Qt's own title bar there always offers it; a window that then stays smaller than
+// the size it was given breaks the protocol, and the compositor ends the program. There the
+// size is the least one, and the controls keep their places in the top left corner.
+enum class SizeHold { Fixed, AtLeast };
+SizeHold SizeHoldFor(QStringView platformName);
+// For the platform the application runs on.
+SizeHold CurrentSizeHold();
+// Gives a top-level window its size, kept as `hold` says.
+void HoldWindowSize(QWidget& window, QSize size, SizeHold hold);
 
 QString ToQString(std::string_view text);
 QRect PixelGeometry(const ControlLayout& layout);

@@ -8,12 +8,13 @@
 
 namespace quillet {
 
-frmHelp::frmHelp(QWidget* parent)
+frmHelp::frmHelp(QWidget* parent, SizeHold hold)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(ToQString(FRM_HELP_CAPTION));
     setWindowIcon(AppIcon());
-    setFixedSize(TwipsToPixels(FRM_HELP_WIDTH), TwipsToPixels(FRM_HELP_HEIGHT));
+    HoldWindowSize(*this, QSize(TwipsToPixels(FRM_HELP_WIDTH), TwipsToPixels(FRM_HELP_HEIGHT)),
+                   hold);
 
     for (const ControlLayout& layout : HELP_CONTROLS) {
         QWidget* control = nullptr;

@@ -104,7 +104,7 @@ template <class Handler> void MainWindowView::run(Handler&& handler) {
     }
 }
 
-MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent) {
+MainWindowView::MainWindowView(QWidget* parent, SizeHold hold) : QMainWindow(parent) {
     setWindowTitle(ToQString(FRM_MAIN_CAPTION));
     setWindowIcon(AppIcon());
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -112,13 +112,21 @@ MainWindowView::MainWindowView(QWidget* parent) : QMainWindow(parent) {
                    Qt::WindowCloseButtonHint);
 
     auto* client = new QWidget(this);
-    client->setFixedSize(TwipsToPixels(FRM_MAIN_WIDTH), TwipsToPixels(FRM_MAIN_HEIGHT));
+    const QSize clientSize(TwipsToPixels(FRM_MAIN_WIDTH), TwipsToPixels(FRM_MAIN_HEIGHT));
+    // The controls have fixed places: a larger client area is room to the right and below.
+    if (hold == SizeHold::Fixed) {
+        client->setFixedSize(clientSize);
+    } else {
+        client->setMinimumSize(clientSize);
+    }
     setCentralWidget(client);
     buildControls(client);
     FitFontToControls(client);
     buildMenus();
-    // The window takes the size of the client area plus the menu bar, and keeps it.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // The window takes the size of the client area plus the menu bar, and keeps it (or, as
+    // the hold says, takes at least that).
+    layout()->setSizeConstraint(hold == SizeHold::Fixed ? QLayout::SetFixedSize
+                                                        : QLayout::SetMinimumSize);
     txtNumCorners_->setFocus();
 }
 

@@ -3,6 +3,7 @@
 // the form, after which every widget is shown again from the form's control model.
 
 #include "app/controls.h"
+#include "platform/qt/fixed_layout.h"
 
 #include <QMainWindow>
 
@@ -24,7 +25,7 @@ class MainWindowView : public QMainWindow {
     Q_OBJECT
 
   public:
-    explicit MainWindowView(QWidget* parent = nullptr);
+    explicit MainWindowView(QWidget* parent = nullptr, SizeHold hold = CurrentSizeHold());
 
     // Connects the controls to the form's handlers; the form must outlive the window.
     void attach(frmMain& form);

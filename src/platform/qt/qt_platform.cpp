@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QLayout>
 #include <QLocale>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -56,6 +57,29 @@ QString MessageText(const std::string& text) {
 }
 
 namespace {
+
+// Qt's message box fixes its size whenever it lays itself out (when it is shown, when it shows
+// or hides its details); where a window may be maximized anyway, the box lets itself grow
+// again at once.
+class MessageBox : public QMessageBox {
+  public:
+    MessageBox(SizeHold hold, Icon icon, const QString& title, const QString& text,
+               StandardButtons buttons, QWidget* parent)
+        : QMessageBox(icon, title, text, buttons, parent), hold_(hold) {}
+
+  protected:
+    bool event(QEvent* event) override {
+        const bool handled = QMessageBox::event(event);
+        const QSize unbounded(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        if (hold_ == SizeHold::AtLeast && maximumSize() != unbounded) {
+            setMaximumSize(unbounded);
+        }
+        return handled;
+    }
+
+  private:
+    SizeHold hold_;
+};
 
 // The path from the working folder on, as the dialog gives it back.
 std::string AbsolutePath(const std::string& path) {
@@ -124,7 +148,7 @@ std::optional<std::string> PathOfDialogAnswer(const QString& answer, const std::
     return path;
 }
 
-QtPlatform::QtPlatform(MainWindowView& view) : view_(view) {
+QtPlatform::QtPlatform(MainWindowView& view, SizeHold hold) : view_(view), hold_(hold) {
     if (auto* dispatcher = QAbstractEventDispatcher::instance()) {
         QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &idleWatch_,
                          [this] { EndProgress(); });
@@ -160,8 +184,8 @@ MsgResult QtPlatform::MsgBox(const std::string& text, const std::string& title, 
     } else if (yesNo) {
         shownButtons = QMessageBox::Yes | QMessageBox::No;
     }
-    QMessageBox box(shownIcon, QString::fromStdString(title), MessageText(text), shownButtons,
-                    DialogParent());
+    MessageBox box(hold_, shownIcon, QString::fromStdString(title), MessageText(text), shownButtons,
+                   DialogParent());
     // Paths in messages are shown as they are, never as markup.
     box.setTextFormat(Qt::PlainText);
     if (!detail.empty()) {
@@ -260,6 +284,10 @@ std::optional<std::uint32_t> QtPlatform::ShowColor(std::uint32_t initial,
     EndProgress();
     QColorDialog dialog(ToQColor(initial), DialogParent());
     dialog.setWindowTitle(QString::fromStdString(title));
+    // Its layout fixes its size, which Wayland may not allow (SizeHold).
+    if (hold_ == SizeHold::AtLeast && dialog.layout() != nullptr) {
+        dialog.layout()->setSizeConstraint(QLayout::SetMinimumSize);
+    }
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }
@@ -268,7 +296,7 @@ std::optional<std::uint32_t> QtPlatform::ShowColor(std::uint32_t initial,
 
 void QtPlatform::ShowHelp() {
     EndProgress();
-    frmHelp help(DialogParent());
+    frmHelp help(DialogParent(), hold_);
     help.exec();
 }
 

@@ -4,6 +4,7 @@
 // writing and the locale.
 
 #include "platform/platform.h"
+#include "platform/qt/fixed_layout.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -34,7 +35,8 @@ std::optional<std::string> PathOfDialogAnswer(const QString& answer, const std::
 
 class QtPlatform : public Platform {
   public:
-    explicit QtPlatform(MainWindowView& view);
+    // Its dialogs keep their sizes as `hold` says.
+    explicit QtPlatform(MainWindowView& view, SizeHold hold = CurrentSizeHold());
     ~QtPlatform() override;
 
     using Platform::MsgBox;
@@ -75,6 +77,7 @@ class QtPlatform : public Platform {
     void EndProgress();
 
     MainWindowView& view_;
+    SizeHold hold_;
     std::unique_ptr<QProgressDialog> progress_;
     QElapsedTimer sinceEvents_;
     // The user cancelled the operation in progress; Progress says so until it ends.
