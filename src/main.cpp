@@ -10,9 +10,7 @@
 #include "platform/qt/main_window_view.h"
 
 #include <QApplication>
-#include <QFontDatabase>
 #include <QIcon>
-#include <QImageReader>
 #include <QLocale>
 #include <QSessionManager>
 #include <QSize>
@@ -22,12 +20,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <dlfcn.h>
-#include <future>
 #include <memory>
 #include <optional>
-#include <semaphore>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -51,76 +45,6 @@ int Print(const std::string& text) {
     return 1;
 }
 
-// Qt's first font loads the font configuration and lists the installed fonts, a good part of
-// the start-up. Both are done here, on a thread of their own, while the application connects to
-// the display; then the thread decodes the icon while the window is built. Qt's font database
-// and image reader are for any thread. Nothing is done where Qt does not use fontconfig.
-class StartupPreparation {
-  public:
-    StartupPreparation() {
-        using Init = int (*)();
-        if (const auto init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit"))) {
-            iconImages_ = icon_.get_future().share();
-            thread_ = std::jthread([this, init] {
-                init();
-                // The font database belongs to the application, which may not exist yet.
-                go_.acquire();
-                if (withApplication_) {
-                    QFontDatabase::families();
-                }
-                fontsReady_.release();
-                if (withApplication_) {
-                    // Not fonts, but just as much waiting: the image format plugins, which
-                    // the menu bar's first icon loads all of to ask what its file is.
-                    QImageReader::supportedImageFormats();
-                }
-                icon_.set_value(withApplication_ ? quillet::ReadAppIconImages()
-                                                 : std::vector<QImage>());
-            });
-        }
-    }
-    // Must go before the application does: the thread uses it.
-    ~StartupPreparation() {
-        release(false);
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-    StartupPreparation(const StartupPreparation&) = delete;
-    StartupPreparation& operator=(const StartupPreparation&) = delete;
-
-    // The application exists: the font database may be filled.
-    void applicationExists() { release(true); }
-    // Waits for the fonts; call it before the first font.
-    void fontsPrepared() {
-        release(false);
-        if (thread_.joinable() && !fontsWaited_) {
-            fontsReady_.acquire();
-            fontsWaited_ = true;
-        }
-    }
-    // The icon's images as the thread reads them; not valid without the thread.
-    std::shared_future<std::vector<QImage>> iconImages() const { return iconImages_; }
-
-  private:
-    void release(bool withApplication) {
-        if (!released_) {
-            released_ = true;
-            withApplication_ = withApplication;
-            go_.release();
-        }
-    }
-
-    std::binary_semaphore go_{0};
-    std::binary_semaphore fontsReady_{0};
-    bool released_ = false;
-    bool withApplication_ = false;
-    bool fontsWaited_ = false;
-    std::promise<std::vector<QImage>> icon_;
-    std::shared_future<std::vector<QImage>> iconImages_;
-    std::jthread thread_;
-};
-
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -141,16 +65,11 @@ int main(int argc, char* argv[]) {
     }
 
     std::optional<QApplication> application;
-    StartupPreparation preparation;
     {
         const quillet::FatalStartGuard guard;
         application.emplace(argc, argv);
     }
-    preparation.applicationExists();
     QApplication& app = *application;
-    if (preparation.iconImages().valid()) {
-        quillet::ProvideAppIconImages(preparation.iconImages());
-    }
     QApplication::setWindowIcon(quillet::AppIcon());
     // Lets Wayland desktops match the window with the installed entry and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Quillet"));
@@ -160,7 +79,6 @@ int main(int argc, char* argv[]) {
         QApplication::installTranslator(qtTexts.get());
     }
 
-    preparation.fontsPrepared();
     quillet::MainWindowView view;
     quillet::StartupPlatform platform(view);
     const QSize canvas = view.canvas()->innerSize();

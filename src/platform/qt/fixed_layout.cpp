@@ -119,10 +119,6 @@ std::vector<QImage> ReadAppIconImages() {
     return images;
 }
 
-void ProvideAppIconImages(std::shared_future<std::vector<QImage>> images) {
-    IconImages() = std::move(images);
-}
-
 QIcon AppIcon() {
     // The application, the main window and every help window ask for the icon: its pixmaps
     // are made once and shared, and go with the application.

@@ -36,7 +36,6 @@ QRect PixelGeometry(const ControlLayout& layout);
 // from the images provided beforehand if any (they may still be being read on a thread).
 QIcon AppIcon();
 std::vector<QImage> ReadAppIconImages(); // for any thread
-void ProvideAppIconImages(std::shared_future<std::vector<QImage>> images);
 // Gives the controls of `client` the largest font, of the platform's family, in which every
 // caption fits its fixed box: the layout was made for a smaller font than many desktops use.
 void FitFontToControls(QWidget* client);
