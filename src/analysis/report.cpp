@@ -172,20 +172,14 @@ std::string InfoText(const Analysis& a, const std::string& file) {
         << " of near points, "
         << Plural(static_cast<std::size_t>(a.nearLinesTotal), "pair", "pairs")
         << " of near lines\n";
-    ListSome(
-        out, a.nearPoints,
-        [](const NearPoints& p) {
-            return "points " + std::to_string(p.a) + " and " + std::to_string(p.b) + ": " +
-                   Number(p.distance, 3) + " px apart";
-        },
-        a.nearPointsTotal);
-    ListSome(
-        out, a.nearLines,
-        [](const NearLines& l) {
-            return "lines " + std::to_string(l.a) + " and " + std::to_string(l.b) + ": " +
-                   Number(l.distance, 3) + " px apart";
-        },
-        a.nearLinesTotal);
+    auto nearPair = [](const char* what) {
+        return [what](const auto& pair) {
+            return std::string(what) + " " + std::to_string(pair.a) + " and " +
+                   std::to_string(pair.b) + ": " + Number(pair.distance, 3) + " px apart";
+        };
+    };
+    ListSome(out, a.nearPoints, nearPair("points"), a.nearPointsTotal);
+    ListSome(out, a.nearLines, nearPair("lines"), a.nearLinesTotal);
     if (!a.refused.empty()) {
         out << "Faces, corners and crossings: not found, the drawing " << a.refused << "\n";
         return out.str();

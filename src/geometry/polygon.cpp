@@ -62,10 +62,15 @@ std::vector<udtPoint> Corners(const DrawingState& d, udtPoint centre, std::int16
                               bool blnCentreBelow);
 bool StoreCorners(DrawingState& d, Surface& pic, const std::vector<udtPoint>& corners);
 
-// Which side of the line through p1 and p2 the click lies on, as the sign of the cross product
-// (p2 - p1) x (click - p1) in canvas coordinates; 0 on the line.
+// (p2 - p1) x (click - p1) in canvas coordinates: which side of the line through p1 and p2
+// the click lies on, by its sign.
+double Cross(udtPoint p1, udtPoint p2, udtPoint click) {
+    return (p2.X - p1.X) * (click.Y - p1.Y) - (p2.Y - p1.Y) * (click.X - p1.X);
+}
+
+// The side as a sign; 0 on the line.
 int ClickSide(udtPoint p1, udtPoint p2, udtPoint click) {
-    const double cross = (p2.X - p1.X) * (click.Y - p1.Y) - (p2.Y - p1.Y) * (click.X - p1.X);
+    const double cross = Cross(p1, p2, click);
     return (cross > 0) - (cross < 0);
 }
 
@@ -127,7 +132,7 @@ bool Fits(const std::vector<udtPoint>& corners, udtPoint p1, udtPoint p2, udtPoi
         }
     }
     // A click on the line as far as the digits tell may have the polygon on either side.
-    const double cross = (p2.X - p1.X) * (click.Y - p1.Y) - (p2.Y - p1.Y) * (click.X - p1.X);
+    const double cross = Cross(p1, p2, click);
     const double reach = std::max({scale, 1 + std::fabs(click.X), 1 + std::fabs(click.Y)});
     return std::fabs(cross) <= 1e-9 * s * reach &&
            SameCorners(corners, ReferenceCorners(p1, p2, n, apothem, -side), tolerance);

@@ -23,7 +23,6 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QProgressDialog>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <dirent.h>
