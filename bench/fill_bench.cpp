@@ -4,6 +4,7 @@
 #include "drawing/fill_replay.h"
 #include "platform/headless_platform.h"
 #include "platform/surface.h"
+#include "project/apply_project.h"
 #include "project/project_format.h"
 
 #include <benchmark/benchmark.h>
@@ -252,10 +253,8 @@ const std::string& DrawingFile(int d, int fills) {
     return it->second;
 }
 
-// A whole load: reading, drawing the lines, replaying the fills. With `plain`, the fills are
-// replayed one flood fill each (what a load did before, and still does for a tool that looks
-// at every fill): far slower, so its peer runs with fewer fills; compare fills per second.
-void LoadBench(benchmark::State& state, bool plain) {
+// A whole load: reading, drawing the lines, replaying the fills.
+void BM_LoadFills(benchmark::State& state) {
     const int d = static_cast<int>(state.range(0));
     const int fills = static_cast<int>(state.range(1));
     const std::string& path = DrawingFile(d, fills);
@@ -264,9 +263,6 @@ void LoadBench(benchmark::State& state, bool plain) {
     frmMain form(platform, W, H);
     form.RandomSeed = 1;
     form.Form_Load();
-    if (plain) {
-        form.OnFillReplayed = [](int) {};
-    }
     for (auto _ : state) {
         form.LoadProject(path);
         if (form.intFillCount != fills || platform.messages != 0) {
@@ -277,20 +273,32 @@ void LoadBench(benchmark::State& state, bool plain) {
     }
     state.SetItemsProcessed(state.iterations() * fills);
 }
-
-void BM_LoadFills(benchmark::State& state) {
-    LoadBench(state, false);
-}
 BENCHMARK(BM_LoadFills)
     ->ArgsProduct({{MOST, COMB, CROWDED, CHECKER, CHECKER_RND, MAZE_RND, STRIPS}, {MAX_ELEMENTS}})
     ->Unit(benchmark::kMillisecond);
 
-void BM_LoadFillsPlain(benchmark::State& state) {
-    LoadBench(state, true);
+// The tool's load for an export: the same, and for each pixel the last fill that painted it.
+void BM_LoadFillsWithPainters(benchmark::State& state) {
+    const int d = static_cast<int>(state.range(0));
+    const std::string& path = DrawingFile(d, MAX_ELEMENTS);
+    state.SetLabel(DrawingName(d));
+    DrawingState drawing;
+    Surface canvas(W, H), undo1(W, H), undo2(W, H);
+    std::vector<int> painters;
+    for (auto _ : state) {
+        auto parsed = ParseProjectFile(path, '.');
+        if (!std::holds_alternative<ProjectData>(parsed) ||
+            !ApplyProject(
+                std::get<ProjectData>(parsed), drawing, {canvas, undo1, undo2},
+                [](long long, long long) { return true; }, &painters)) {
+            state.SkipWithError("the drawing did not load");
+            break;
+        }
+        benchmark::DoNotOptimize(painters.data());
+    }
+    state.SetItemsProcessed(state.iterations() * MAX_ELEMENTS);
 }
-BENCHMARK(BM_LoadFillsPlain)
-    ->ArgsProduct({{MOST, COMB, CROWDED, CHECKER, CHECKER_RND, MAZE_RND, STRIPS}, {256}})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadFillsWithPainters)->DenseRange(MOST, STRIPS)->Unit(benchmark::kMillisecond);
 
 // The replay alone, on the lines as drawn: cutting the picture into regions, the fills, and
 // painting the regions back.

@@ -6,6 +6,7 @@
 // The handlers are defined next to the subsystem they belong to: the canvas interaction in
 // drawing/, the redraw commands in geometry/, the file commands in project/, the rest in app/.
 
+#include "app/command_line.h"
 #include "drawing/drawing_state.h"
 #include "platform/file_stamp.h"
 #include "platform/platform.h"
@@ -36,15 +37,6 @@ enum class SaveOutcome { GoOn, Stop, DialogCancelled };
 // kept for the next start (not opened, or no answer).
 enum class RecoveryOffer { None, Opened, Declined, Kept };
 
-// The text of the command line, quotes handled as at start-up: the arguments joined by single
-// spaces, then at most one '"' removed from the end and one from the start.
-std::string MakeCmdLine(int argc, const char* const* argv);
-
-// Why Form_Load leaves the project named on the command line unopened ("not a .qlf file", "no
-// such file", "it is a folder", or the system's reason), for a terminal; nothing when it opens
-// it or when nothing is named.
-std::optional<std::string> CmdLineNotOpenedReason(const std::string& cmdLine);
-
 class frmMain : public DrawingState {
   public:
     // The canvas's inner size comes from the view that shows it.
@@ -64,9 +56,6 @@ class frmMain : public DrawingState {
     std::string strRecoveryFolder;
     // What Form_Load did with a recovery file.
     RecoveryOffer recoveryOffer = RecoveryOffer::None;
-    // Told while a load replays the fills: 0 once the lines are drawn, then the number of each
-    // fill once it is painted. Tools use it to see what each fill painted; the window does not.
-    std::function<void(int fill)> OnFillReplayed;
 
     // Start-up and the window's life.
     void Form_Load();

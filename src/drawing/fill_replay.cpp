@@ -61,6 +61,16 @@ int ReplayFills(Surface& picture, int count, const std::function<FillAt(int)>& f
     return std::min(i, count);
 }
 
+std::vector<int> LastPainters(const Surface& picture, int count,
+                              const std::function<FillAt(int)>& fill) {
+    FillReplay regions(picture, FillReplay::Track::Painters);
+    for (int i = 1; i <= count; ++i) {
+        const FillAt f = fill(i);
+        regions.Fill(f.x, f.y, f.brush);
+    }
+    return regions.Painters();
+}
+
 bool FillReplay::Fits(const Surface& picture) {
     // A run a pixel at most, and four entries a run in the lists of touching runs.
     return picture.Pixels().size() < static_cast<std::size_t>(std::numeric_limits<Id>::max()) / 8;
@@ -81,6 +91,54 @@ std::size_t FillReplay::Runs(const Surface& picture) {
 }
 
 FillReplay::~FillReplay() = default;
+
+FillReplay::FillReplay(const Surface& picture, Track, std::size_t crowded)
+    : FillReplay(picture, crowded) {
+    tracking_ = true;
+    const std::size_t runs = runLeft_.size();
+    // The joins of the cut itself happened before any fill: as if each run joined its root at
+    // fill 0.
+    joinedTo_.resize(runs);
+    for (std::size_t r = 0; r < runs; ++r) {
+        joinedTo_[r] = Find(static_cast<Id>(r));
+    }
+    joinedAt_.assign(runs, 0);
+    recoloured_.assign(runs, 0);
+}
+
+std::vector<int> FillReplay::Painters() const {
+    std::vector<int> painters(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_),
+                              0);
+    if (!tracking_) {
+        return painters;
+    }
+    for (int y = 0; y < height_; ++y) {
+        const Id first = rowStart_[static_cast<std::size_t>(y)];
+        const Id end = rowStart_[static_cast<std::size_t>(y) + 1];
+        for (Id r = first; r < end; ++r) {
+            // Up the tree of joins: each region counts with a recolouring later than the join
+            // that brought the run into it.
+            int last = 0;
+            int since = 0;
+            for (Id a = r;;) {
+                const auto at = static_cast<std::size_t>(a);
+                if (recoloured_[at] > since) {
+                    last = std::max(last, recoloured_[at]);
+                }
+                if (joinedTo_[at] == a) {
+                    break;
+                }
+                since = joinedAt_[at];
+                a = joinedTo_[at];
+            }
+            const int right = r + 1 < end ? runLeft_[static_cast<std::size_t>(r) + 1] : width_;
+            std::fill(painters.begin() + static_cast<std::ptrdiff_t>(y) * width_ +
+                          runLeft_[static_cast<std::size_t>(r)],
+                      painters.begin() + static_cast<std::ptrdiff_t>(y) * width_ + right, last);
+        }
+    }
+    return painters;
+}
 
 FillReplay::FillReplay(const Surface& picture, std::size_t crowded)
     : crowdedAbove_(crowded), width_(picture.ScaleWidth()), height_(picture.ScaleHeight()) {
@@ -212,6 +270,10 @@ FillReplay::Id FillReplay::Union(Id a, Id b) {
     }
     parent_[static_cast<std::size_t>(b)] = a;
     size_[static_cast<std::size_t>(a)] += size_[static_cast<std::size_t>(b)];
+    if (tracking_) {
+        joinedTo_[static_cast<std::size_t>(b)] = a;
+        joinedAt_[static_cast<std::size_t>(b)] = fills_;
+    }
     return a;
 }
 
@@ -237,6 +299,7 @@ void FillReplay::Compact(std::vector<Id>& list, Id self, std::vector<std::uint32
 }
 
 bool FillReplay::Fill(double x, double y, Colour brush) {
+    ++fills_;
     brush &= COLOUR_MASK;
     if (!(x >= 0 && y >= 0 && x < width_ && y < height_)) {
         return false; // as GetPixel: outside, or not a number
@@ -244,6 +307,9 @@ bool FillReplay::Fill(double x, double y, Colour brush) {
     const Id region = Find(RunAt(static_cast<int>(x), static_cast<int>(y)));
     if (colour_[static_cast<std::size_t>(region)] == brush) {
         return false;
+    }
+    if (tracking_) {
+        recoloured_[static_cast<std::size_t>(region)] = fills_;
     }
     Recolour(region, brush);
     return true;

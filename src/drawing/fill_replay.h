@@ -32,6 +32,12 @@ struct FillAt {
 int ReplayFills(Surface& picture, int count, const std::function<FillAt(int)>& fill,
                 const std::function<bool(int)>& painted);
 
+// For each pixel of the picture (row by row), the number of the last of fills 1..count that
+// changed its colour, 0 where none did: what ReplayFills paints, told fill by fill, at the
+// cost of replaying on the regions. The picture must fit (FillReplay::Fits).
+std::vector<int> LastPainters(const Surface& picture, int count,
+                              const std::function<FillAt(int)>& fill);
+
 class FillReplay {
   public:
     // The runs of equal colour in the rows of the picture: the cost of cutting it.
@@ -48,6 +54,9 @@ class FillReplay {
 
     // Fits(picture). Tests choose other thresholds to take either way more often.
     explicit FillReplay(const Surface& picture, std::size_t crowded = CROWDED);
+    // Keeps, in addition, what each fill repainted, for Painters().
+    enum class Track { Painters };
+    FillReplay(const Surface& picture, Track, std::size_t crowded = CROWDED);
     ~FillReplay();
     FillReplay(const FillReplay&) = delete;
     FillReplay& operator=(const FillReplay&) = delete;
@@ -58,6 +67,10 @@ class FillReplay {
 
     // Paints the picture as the fills have left it onto `picture`, of the size given above.
     void WriteTo(Surface& picture) const;
+
+    // With Track::Painters: for each pixel, the number of the last Fill call (counted from 1)
+    // that changed its colour; 0 where none did.
+    std::vector<int> Painters() const;
 
   private:
     using Id = std::int32_t;
@@ -105,6 +118,16 @@ class FillReplay {
     std::uint32_t refilePass_ = 0;
     std::vector<Id> joined_; // scratch: the regions a fill joins
     std::vector<Piece> pieces_;
+
+    // What each fill repainted, kept only when tracked. A region's colour changes only as a
+    // whole, so a run was last repainted by the latest recolouring of a region it belonged to
+    // then: that of an ancestor in the tree of joins (kept apart from the halved parent_
+    // links) that happened after the run's branch had joined it.
+    bool tracking_ = false;
+    int fills_ = 0;
+    std::vector<Id> joinedTo_;    // the root a root was joined to; itself while a root
+    std::vector<int> joinedAt_;   // the fill during which it was joined
+    std::vector<int> recoloured_; // the latest fill that recoloured it while a root
 };
 
 } // namespace quillet

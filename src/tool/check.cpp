@@ -1,6 +1,6 @@
 // quillet-tool check: whether each file opens in the window, and if not, exactly why.
 
-#include "app/main_window.h"
+#include "app/command_line.h"
 #include "project/numbers.h"
 #include "project/project_format.h"
 #include "tool/output.h"

@@ -54,11 +54,6 @@ std::string Hex(Colour c) {
     return ToQColor(c).name().toStdString();
 }
 
-// What each fill painted, from the window's own replay: the last fill to paint each pixel.
-struct Painted {
-    std::vector<int> lastFill; // 0 where no fill painted
-};
-
 void PaintScene(QPainter& painter, const Scene& scene, double scale) {
     painter.scale(scale, scale);
     painter.setClipRect(QRectF(0, 0, scene.width, scene.height));
@@ -129,9 +124,9 @@ QByteArray Png(const Scene& scene, double scale) {
 }
 
 // Builds the scene; warnings about fills the faces cannot account for go to io.err.
-Scene BuildScene(const frmMain& form, const Painted& painted, bool points, bool fills, Io io) {
+Scene BuildScene(const LoadedDrawing& drawing, bool points, bool fills, Io io) {
     Scene scene;
-    const ProjectData data = CollectProject(form);
+    const ProjectData data = CollectProject(drawing.state);
     for (const udtLine& l : data.lines) {
         scene.lines.emplace_back(l.X1, l.Y1, l.X2, l.Y2);
     }
@@ -174,7 +169,7 @@ Scene BuildScene(const frmMain& form, const Painted& painted, bool points, bool 
     };
 
     // A face is filled when a fill painted all of its inside, in one colour at the end.
-    const std::vector<Colour>& canvas = form.picMain.Pixels();
+    const std::vector<Colour>& canvas = drawing.canvas.Pixels();
     struct Tally {
         long inside = 0, painted = 0;
         Colour colour = 0;
@@ -188,7 +183,7 @@ Scene BuildScene(const frmMain& form, const Painted& painted, bool points, bool 
             }
             Tally& t = tally[static_cast<std::size_t>(face[at(x, y)])];
             ++t.inside;
-            if (painted.lastFill[at(x, y)] > 0) {
+            if (drawing.painters[at(x, y)] > 0) {
                 const Colour c = canvas[at(x, y)];
                 t.oneColour = t.oneColour && (t.painted == 0 || c == t.colour);
                 t.colour = c;
@@ -217,7 +212,7 @@ Scene BuildScene(const frmMain& form, const Painted& painted, bool points, bool 
     bool any = false;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            const int fill = painted.lastFill[at(x, y)];
+            const int fill = drawing.painters[at(x, y)];
             if (fill == 0) {
                 continue;
             }
@@ -314,28 +309,13 @@ int RunExport(const std::vector<std::string>& args, Io io) {
         return EXIT_USAGE;
     }
 
-    Painted painted;
-    std::vector<Colour> before;
     std::string error;
-    std::unique_ptr<LoadedDrawing> drawing =
-        LoadDrawing(files[0], error, [&](const frmMain& form, int fill) {
-            const std::vector<Colour>& now = form.picMain.Pixels();
-            if (fill == 0) {
-                painted.lastFill.assign(now.size(), 0);
-            } else {
-                for (std::size_t p = 0; p < now.size(); ++p) {
-                    if (now[p] != before[p]) {
-                        painted.lastFill[p] = fill;
-                    }
-                }
-            }
-            before = now;
-        });
+    const std::unique_ptr<LoadedDrawing> drawing = LoadDrawing(files[0], error, true);
     if (!drawing) {
         io.err << "quillet-tool export: " << error << "\n";
         return EXIT_FAILED;
     }
-    const Scene scene = BuildScene(drawing->form(), painted, points, fills, io);
+    const Scene scene = BuildScene(*drawing, points, fills, io);
     const QByteArray bytes = ending == ".pdf"   ? Pdf(scene, scale)
                              : ending == ".png" ? Png(scene, scale)
                                                 : Svg(scene, scale);

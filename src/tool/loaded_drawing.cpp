@@ -1,10 +1,12 @@
 // The window's load, without the window: the same reader, canvas and fill replay.
 
-#include "analysis/analysis.h"
-#include "platform/headless_platform.h"
+#include "project/apply_project.h"
+#include "project/numbers.h"
 #include "tool/tool.h"
 
 #include <QLocale>
+
+#include <variant>
 
 namespace quillet::tool {
 
@@ -12,30 +14,23 @@ char LocaleDecimalSeparator() {
     return QLocale::system().decimalPoint() == QStringLiteral(",") ? ',' : '.';
 }
 
-LoadedDrawing::LoadedDrawing() = default;
-LoadedDrawing::~LoadedDrawing() = default;
-
 std::unique_ptr<LoadedDrawing> LoadDrawing(const std::string& path, std::string& error,
-                                           std::function<void(const frmMain&, int)> replayed) {
-    std::unique_ptr<LoadedDrawing> drawing(new LoadedDrawing());
-    auto platform = std::make_unique<HeadlessPlatform>(LocaleDecimalSeparator(),
-                                                       HeadlessPlatform::Files::OnDisk);
-    HeadlessPlatform& headless = *platform;
-    drawing->platform_ = std::move(platform);
-    drawing->form_ =
-        std::make_unique<frmMain>(headless, analysis::CANVAS_WIDTH, analysis::CANVAS_HEIGHT);
-    frmMain& form = *drawing->form_;
-    form.RandomSeed = 0;
-    form.Form_Load();
-    if (replayed) {
-        form.OnFillReplayed = [&form, replayed](int fill) { replayed(form, fill); };
-    }
-    form.LoadProject(path);
-    form.OnFillReplayed = nullptr;
-    if (!headless.lastMessage.empty() || form.strFileName != path) {
-        error = headless.lastMessage.empty() ? "cannot be opened" : headless.lastMessage;
+                                           bool painters) {
+    if (!FileExists(path)) {
+        error = "'" + path + "' does not exist or is not a regular file";
         return nullptr;
     }
+    std::variant<ProjectData, ProjectError> parsed =
+        ParseProjectFile(path, LocaleDecimalSeparator());
+    if (const auto* fault = std::get_if<ProjectError>(&parsed)) {
+        error = "cannot open '" + path + "': " + fault->Describe();
+        return nullptr;
+    }
+    auto drawing = std::make_unique<LoadedDrawing>();
+    ApplyProject(
+        std::get<ProjectData>(parsed), drawing->state,
+        {drawing->canvas, drawing->undo1, drawing->undo2},
+        [](long long, long long) { return true; }, painters ? &drawing->painters : nullptr);
     return drawing;
 }
 

@@ -1,5 +1,6 @@
 // quillet-tool render: the picture the window shows for a file, pixel for pixel.
 
+#include "geometry/render.h"
 #include "platform/qtgui/file_output.h"
 #include "project/numbers.h"
 #include "tool/output.h"
@@ -53,9 +54,9 @@ int RunRender(const std::vector<std::string>& args, Io io) {
         return EXIT_FAILED;
     }
     if (points) {
-        drawing->form().cmdAll_Click();
+        RedrawAll(drawing->state, drawing->canvas);
     }
-    const Surface& canvas = drawing->form().picMain;
+    const Surface& canvas = drawing->canvas;
     const QByteArray bytes =
         ending == ".bmp" ? EncodeBitmap(canvas) : EncodeImage(ToQImage(canvas), "png");
     return WriteOutput(out, bytes, "render", io);

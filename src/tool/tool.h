@@ -2,9 +2,10 @@
 // quillet-tool: drawings checked, analysed, rendered and exported without the window. Every
 // command shares the window's reader, canvas and fill replay.
 
-#include "app/main_window.h"
+#include "app/controls.h"
+#include "drawing/drawing_state.h"
+#include "platform/surface.h"
 
-#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -24,24 +25,19 @@ struct Io {
 
 // A drawing loaded exactly as the window loads it (lines drawn, fills replayed), on a
 // canvas of the window's size.
-class LoadedDrawing {
-  public:
-    ~LoadedDrawing();
-    frmMain& form() { return *form_; }
-    const frmMain& form() const { return *form_; }
-
-  private:
-    friend std::unique_ptr<LoadedDrawing> LoadDrawing(const std::string&, std::string&,
-                                                      std::function<void(const frmMain&, int)>);
-    LoadedDrawing();
-    std::unique_ptr<Platform> platform_;
-    std::unique_ptr<frmMain> form_;
+struct LoadedDrawing {
+    DrawingState state;
+    Surface canvas{CANVAS_WIDTH, CANVAS_HEIGHT};
+    Surface undo1{CANVAS_WIDTH, CANVAS_HEIGHT};
+    Surface undo2{CANVAS_WIDTH, CANVAS_HEIGHT};
+    // With LoadDrawing's `painters`: for each pixel of the canvas, the last fill that changed
+    // its colour (0: none).
+    std::vector<int> painters;
 };
 
-// Nothing, with the reason in `error`, when the file cannot be opened. `replayed` sees the
-// canvas once the lines are drawn (0) and after each fill is painted (its number).
+// Nothing, with the reason in `error`, when the file cannot be opened.
 std::unique_ptr<LoadedDrawing> LoadDrawing(const std::string& path, std::string& error,
-                                           std::function<void(const frmMain&, int)> replayed = {});
+                                           bool painters = false);
 
 // Each command takes the arguments after its name.
 int RunCheck(const std::vector<std::string>& args, Io io);

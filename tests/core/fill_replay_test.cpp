@@ -170,6 +170,43 @@ TEST(FillReplay, GivesThePixelsOfTheFillsOneAfterAnother) {
     }
 }
 
+// Which fill last changed each pixel, against painting the fills one by one and comparing the
+// picture before and after each.
+TEST(FillReplay, TellsWhichFillLastChangedEachPixel) {
+    const std::size_t thresholds[] = {0, 4, FillReplay::CROWDED};
+    for (const Kind& kind : KINDS) {
+        for (const std::size_t crowded : thresholds) {
+            for (unsigned seed = 1; seed <= 3; ++seed) {
+                std::mt19937 rng(seed);
+                const int w = 40 + static_cast<int>(rng() % 30);
+                const int h = 30 + static_cast<int>(rng() % 30);
+                Surface plain(w, h);
+                kind.draw(plain, rng);
+                FillReplay regions(plain, FillReplay::Track::Painters, crowded);
+                std::vector<int> expected(plain.Pixels().size(), 0);
+                for (int i = 1; i <= 300; ++i) {
+                    // Few colours, so that fills join regions often and repaint joined ones.
+                    FillSeed f = RandomFill(rng, w, h);
+                    f.colour = (rng() % 3 == 0) ? 0xFFFFFFu : PaletteColour(rng) & 0x0000FFu;
+                    const std::vector<Colour> before = plain.Pixels();
+                    plain.ExtFloodFill(f.x, f.y, plain.GetPixel(f.x, f.y), f.colour);
+                    regions.Fill(f.x, f.y, f.colour);
+                    for (std::size_t p = 0; p < before.size(); ++p) {
+                        if (plain.Pixels()[p] != before[p]) {
+                            expected[p] = i;
+                        }
+                    }
+                    if (i % 60 == 0) {
+                        ASSERT_EQ(regions.Painters(), expected)
+                            << kind.name << ", threshold " << crowded << ", seed " << seed
+                            << ", fill " << i;
+                    }
+                }
+            }
+        }
+    }
+}
+
 // The same fills through ReplayFills, which paints the first ones and takes the rest on the
 // regions once they have painted enough: stopped after fill `stop`, or at the end.
 TEST(FillReplay, ReplayFillsPaintsThenTakesTheRegionsAndStopsWhenTold) {

@@ -4,6 +4,7 @@
 #include "../core/tiling_patch.h"
 #include "../qt/recording_platform.h"
 #include "platform/qtgui/file_output.h"
+#include "project/project_file.h"
 #include "tool/tool.h"
 
 #include <gtest/gtest.h>
@@ -192,6 +193,69 @@ TEST_F(ToolTest, BitmapsSay96DpiWhateverTheDisplay) {
     image.setDotsPerMeterY(5669);
     const QByteArray encoded = EncodeBitmap(image);
     EXPECT_EQ(BitmapDotsPerMetre(encoded.toStdString()), std::pair(3780u, 3780u));
+}
+
+// The tool's load is the real window's, picture for picture, and what it says each fill
+// painted is what painting the fills one by one on the lines shows.
+TEST_F(ToolTest, TheToolLoadsWhatTheWindowLoadsAndKnowsWhatEachFillPainted) {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(QUILLET_TEST_DATA)) {
+        files.push_back(entry.path().string());
+    }
+    files.push_back(DrawingWithFills(dir, true));
+    // Teeth a pixel apart, every fill winding through all of them: 38 s when the tool took
+    // the fills one by one.
+    ProjectData comb;
+    comb.points.push_back({1, 0});
+    for (int x = 1; x < 581; x += 2) {
+        comb.lines.push_back({double(x), 0, double(x), 470});
+    }
+    for (int i = 0; i < 600; ++i) {
+        comb.fills.push_back({i % 3 ? 0xFF0000 : 0x0000FF, i % 5 == 0 ? 2.0 : 0.0, 480});
+    }
+    comb.fills.push_back({0x00FF00, 2, 100});
+    files.push_back(dir.Write("comb.qlf", WriteProject(comb, '.')));
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        LoadedWindow w;
+        w.form.LoadProject(file);
+        std::string error;
+        const std::unique_ptr<tool::LoadedDrawing> loaded = tool::LoadDrawing(file, error, true);
+        if (w.form.strFileName != file) {
+            EXPECT_EQ(loaded, nullptr);
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        ASSERT_NE(loaded, nullptr) << error;
+        EXPECT_EQ(CollectProject(loaded->state), CollectProject(w.form));
+        EXPECT_EQ(loaded->state.intFillUndoDepth, w.form.intFillUndoDepth);
+        EXPECT_EQ(loaded->canvas.Pixels(), w.form.picMain.Pixels());
+        if (w.form.intFillCount > 0) {
+            EXPECT_EQ(loaded->undo1.Pixels(), w.form.picUndo1.Pixels());
+        }
+        if (w.form.intFillCount > 1) {
+            EXPECT_EQ(loaded->undo2.Pixels(), w.form.picUndo2.Pixels());
+        }
+
+        // The lines alone, then each fill as a click seeds it.
+        ProjectData lines = CollectProject(w.form);
+        lines.fills.clear();
+        LoadedWindow bare;
+        bare.form.LoadProject(dir.Write("lines.qlf", WriteProject(lines, '.')));
+        Surface& canvas = bare.form.picMain;
+        std::vector<int> expected(canvas.Pixels().size(), 0);
+        for (int i = 1; i <= w.form.intFillCount; ++i) {
+            const std::vector<Colour> before = canvas.Pixels();
+            bare.form.FloodFillAt(w.form.arrFills[i].Color, w.form.arrFills[i].X,
+                                  w.form.arrFills[i].Y);
+            for (std::size_t p = 0; p < before.size(); ++p) {
+                if (canvas.Pixels()[p] != before[p]) {
+                    expected[p] = i;
+                }
+            }
+        }
+        EXPECT_EQ(loaded->painters, expected);
+    }
 }
 
 // Coloured octagons, hexagons and dodecagons: the tool's picture is the reopened window's
