@@ -18,6 +18,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <ostream>
 
 namespace quillet::tool {
@@ -27,18 +28,37 @@ namespace {
 constexpr const char* EXPORT_USAGE =
     "Usage: quillet-tool export FILE OUT.svg|OUT.pdf|OUT.png [--scale S] [--points] "
     "[--no-fills]\n"
+    "       quillet-tool export FILE OUT.svg|OUT.pdf --page A4|A3|Letter [--margin MM]\n"
+    "                           [--no-points] [--no-fills]\n"
     "Writes the drawing with its lines (and with --points its corners) as vectors, each fill\n"
     "as the faces it painted, beneath the lines. --scale S multiplies the canvas size of\n"
     "581 x 493 (default 1; a PNG is then S times as many pixels wide). A fill that painted\n"
     "the outside, or only part of a face, is reported and drawn as the pixels it painted.\n"
-    "OUT '-' writes an SVG to standard output.\n";
+    "With --page, the drawing (the box round its lines and corners, not the whole canvas) is\n"
+    "scaled to fill the portrait page inside the margins (default 15 mm) and centred, with\n"
+    "its corners unless --no-points. OUT '-' writes an SVG to standard output.\n";
+
+// Portrait pages, in points (1/72 inch).
+struct Page {
+    const char* name;
+    QPageSize::PageSizeId id;
+};
+constexpr Page PAGES[] = {
+    {"A4", QPageSize::A4}, {"A3", QPageSize::A3}, {"Letter", QPageSize::Letter}};
+
+// The widest margin: enough to leave a visible drawing on the smallest page.
+constexpr double MOST_MARGIN_MM = 100;
 
 // The largest side of a PNG, so that a typing error in --scale cannot exhaust the memory.
 constexpr double MOST_PNG_PIXELS = 20000;
 
+constexpr double CORNER_RADIUS = 2.0;
+
 struct Scene {
     int width = analysis::CANVAS_WIDTH;
     int height = analysis::CANVAS_HEIGHT;
+    // The box round the lines and corners on the canvas; none when there are none.
+    std::optional<QRectF> drawn;
     std::vector<std::pair<QPolygonF, QColor>> faces;
     QImage leftover; // painted pixels no face accounts for; transparent elsewhere
     std::vector<QLineF> lines;
@@ -54,13 +74,29 @@ std::string Hex(Colour c) {
     return ToQColor(c).name().toStdString();
 }
 
-void PaintScene(QPainter& painter, const Scene& scene, double scale) {
-    painter.scale(scale, scale);
-    painter.setClipRect(QRectF(0, 0, scene.width, scene.height));
-    painter.fillRect(QRectF(0, 0, scene.width, scene.height), Qt::white);
+// Which part of the canvas goes where on the output: `source` scaled by `scale`, its top left
+// corner at `at`.
+struct View {
+    QRectF source;
+    double scale = 1;
+    QPointF at;
+};
+
+View WholeCanvas(const Scene& scene, double scale) {
+    return {QRectF(0, 0, scene.width, scene.height), scale, QPointF(0, 0)};
+}
+
+void PaintScene(QPainter& painter, const Scene& scene, const View& view) {
+    painter.translate(view.at);
+    painter.scale(view.scale, view.scale);
+    painter.translate(-view.source.topLeft());
+    painter.setClipRect(view.source);
+    painter.fillRect(view.source, Qt::white);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     if (!scene.leftover.isNull()) {
-        painter.drawImage(QRectF(0, 0, scene.width, scene.height), scene.leftover);
+        // Only the part shown: an SVG keeps no clip.
+        const QRectF shown = view.source.intersected(QRectF(0, 0, scene.width, scene.height));
+        painter.drawImage(shown, scene.leftover, shown);
     }
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(Qt::NoPen);
@@ -77,48 +113,77 @@ void PaintScene(QPainter& painter, const Scene& scene, double scale) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 255, 0));
     for (const QPointF& corner : scene.corners) {
-        painter.drawEllipse(corner, 2.0, 2.0);
+        painter.drawEllipse(corner, CORNER_RADIUS, CORNER_RADIUS);
     }
 }
 
-QByteArray Svg(const Scene& scene, double scale) {
+// The drawing's box scaled to fit the page inside the margins, and centred.
+View OnPage(const Scene& scene, QSizeF page, double margin) {
+    // Half a line's width and the corners' dots stick out of the box of the coordinates.
+    const double grow = scene.corners.empty() ? 0.5 : CORNER_RADIUS;
+    QRectF box = scene.drawn.value_or(QRectF(0, 0, scene.width, scene.height));
+    box.adjust(-grow, -grow, grow, grow);
+    const double scale = std::min((page.width() - 2 * margin) / box.width(),
+                                  (page.height() - 2 * margin) / box.height());
+    const QPointF at((page.width() - box.width() * scale) / 2,
+                     (page.height() - box.height() * scale) / 2);
+    return {box, scale, at};
+}
+
+// `page`: the page; none for the canvas at `view`'s scale.
+QByteArray Svg(const Scene& scene, const View& view, std::optional<QPageSize> page = {}) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QSvgGenerator svg;
     svg.setOutputDevice(&buffer);
-    svg.setSize(QSize(static_cast<int>(std::ceil(scene.width * scale)),
-                      static_cast<int>(std::ceil(scene.height * scale))));
-    svg.setViewBox(QRectF(0, 0, scene.width * scale, scene.height * scale));
+    if (page) {
+        // Qt writes the size in millimetres as the size over the resolution, and the view box
+        // in whole units: a hundredth of a millimetre a unit keeps the page's exact size.
+        svg.setResolution(2540);
+        const QSizeF mm = page->size(QPageSize::Millimeter);
+        const QSize units(static_cast<int>(std::lround(mm.width() * 100)),
+                          static_cast<int>(std::lround(mm.height() * 100)));
+        svg.setSize(units);
+        svg.setViewBox(QRect(QPoint(0, 0), units));
+    } else {
+        const QSizeF size = view.source.size() * view.scale;
+        svg.setSize(QSize(static_cast<int>(std::ceil(size.width())),
+                          static_cast<int>(std::ceil(size.height()))));
+        svg.setViewBox(QRectF(QPointF(0, 0), size));
+    }
     svg.setTitle(QStringLiteral("Quillet drawing"));
     QPainter painter(&svg);
-    PaintScene(painter, scene, scale);
+    if (page) {
+        painter.scale(2540 / 72.0, 2540 / 72.0); // the view is in points
+    }
+    PaintScene(painter, scene, view);
     painter.end();
     return bytes;
 }
 
-QByteArray Pdf(const Scene& scene, double scale) {
+QByteArray Pdf(const Scene& scene, const View& view, const QPageSize& page) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QPdfWriter pdf(&buffer);
-    pdf.setResolution(72); // one canvas pixel at scale 1 is one point
-    pdf.setPageSize(QPageSize(QSizeF(scene.width * scale, scene.height * scale), QPageSize::Point,
-                              QString(), QPageSize::ExactMatch));
+    pdf.setResolution(72); // one unit of the painter is one point
+    pdf.setPageSize(page);
     pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
     pdf.setTitle(QStringLiteral("Quillet drawing"));
     QPainter painter(&pdf);
-    PaintScene(painter, scene, scale);
+    PaintScene(painter, scene, view);
     painter.end();
     return bytes;
 }
 
-QByteArray Png(const Scene& scene, double scale) {
-    QImage image(static_cast<int>(std::ceil(scene.width * scale)),
-                 static_cast<int>(std::ceil(scene.height * scale)), QImage::Format_RGB32);
+QByteArray Png(const Scene& scene, const View& view) {
+    QImage image(static_cast<int>(std::ceil(view.source.width() * view.scale)),
+                 static_cast<int>(std::ceil(view.source.height() * view.scale)),
+                 QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    PaintScene(painter, scene, scale);
+    PaintScene(painter, scene, view);
     painter.end();
     return EncodeImage(image, "png");
 }
@@ -127,8 +192,29 @@ QByteArray Png(const Scene& scene, double scale) {
 Scene BuildScene(const LoadedDrawing& drawing, bool points, bool fills, Io io) {
     Scene scene;
     const ProjectData data = CollectProject(drawing.state);
+    // Only the canvas is ever seen in the window: what lies beyond it does not count. (Qt's
+    // rectangles drop the lines and points that have no area, so the box is kept by hand.)
+    double left = scene.width, top = scene.height, right = 0, bottom = 0;
+    const auto take = [&](double x1, double y1, double x2, double y2) {
+        if (!(std::isfinite(x1) && std::isfinite(y1) && std::isfinite(x2) && std::isfinite(y2)) ||
+            std::max(x1, x2) < 0 || std::min(x1, x2) > scene.width || std::max(y1, y2) < 0 ||
+            std::min(y1, y2) > scene.height) {
+            return;
+        }
+        left = std::min(left, std::max(0.0, std::min(x1, x2)));
+        right = std::max(right, std::min<double>(scene.width, std::max(x1, x2)));
+        top = std::min(top, std::max(0.0, std::min(y1, y2)));
+        bottom = std::max(bottom, std::min<double>(scene.height, std::max(y1, y2)));
+    };
     for (const udtLine& l : data.lines) {
         scene.lines.emplace_back(l.X1, l.Y1, l.X2, l.Y2);
+        take(l.X1, l.Y1, l.X2, l.Y2);
+    }
+    for (const udtPoint& p : data.points) {
+        take(p.X, p.Y, p.X, p.Y);
+    }
+    if (left <= right && top <= bottom) {
+        scene.drawn = QRectF(left, top, right - left, bottom - top);
     }
     if (points) {
         for (const udtPoint& p : data.points) {
@@ -255,10 +341,16 @@ Scene BuildScene(const LoadedDrawing& drawing, bool points, bool fills, Io io) {
     return scene;
 }
 
-bool ParseScale(const std::string& text, double& scale) {
+// A finite number from `least` to `most`, the whole text.
+bool ParseNumber(const std::string& text, double least, double most, double& value) {
     const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, scale);
-    return ec == std::errc() && ptr == end && std::isfinite(scale) && scale > 0 && scale <= 1000;
+    double read = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), end, read);
+    if (ec != std::errc() || ptr != end || !std::isfinite(read) || read < least || read > most) {
+        return false;
+    }
+    value = read;
+    return true;
 }
 
 } // namespace
@@ -266,8 +358,12 @@ bool ParseScale(const std::string& text, double& scale) {
 int RunExport(const std::vector<std::string>& args, Io io) {
     std::vector<std::string> files;
     bool points = false;
+    bool noPoints = false;
     bool fills = true;
     double scale = 1;
+    bool scaled = false;
+    const Page* page = nullptr;
+    double marginMm = 15;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help") {
@@ -276,10 +372,32 @@ int RunExport(const std::vector<std::string>& args, Io io) {
         }
         if (arg == "--points") {
             points = true;
+        } else if (arg == "--no-points") {
+            noPoints = true;
+        } else if (arg == "--page") {
+            page = nullptr;
+            for (const Page& known : PAGES) {
+                if (i + 1 < args.size() && args[i + 1] == known.name) {
+                    page = &known;
+                }
+            }
+            if (page == nullptr) {
+                io.err << "quillet-tool export: --page needs A4, A3 or Letter.\n";
+                return EXIT_USAGE;
+            }
+            ++i;
+        } else if (arg == "--margin") {
+            if (i + 1 == args.size() || !ParseNumber(args[i + 1], 0, MOST_MARGIN_MM, marginMm)) {
+                io.err << "quillet-tool export: --margin needs millimetres from 0 to "
+                       << MOST_MARGIN_MM << ".\n";
+                return EXIT_USAGE;
+            }
+            ++i;
         } else if (arg == "--no-fills") {
             fills = false;
         } else if (arg == "--scale") {
-            if (i + 1 == args.size() || !ParseScale(args[i + 1], scale)) {
+            scaled = true;
+            if (i + 1 == args.size() || !ParseNumber(args[i + 1], 0, 1000, scale) || scale == 0) {
                 io.err << "quillet-tool export: --scale needs a number above 0 and at most "
                           "1000.\n";
                 return EXIT_USAGE;
@@ -302,6 +420,15 @@ int RunExport(const std::vector<std::string>& args, Io io) {
         io.err << "quillet-tool export: '" << out << "' must end in .svg, .pdf or .png.\n";
         return EXIT_USAGE;
     }
+    if (page != nullptr && (ending == ".png" || scaled)) {
+        io.err << "quillet-tool export: --page makes a page of an SVG or PDF; it does not go "
+                  "with a PNG or --scale.\n";
+        return EXIT_USAGE;
+    }
+    if (points && noPoints) {
+        io.err << "quillet-tool export: --points and --no-points contradict each other.\n";
+        return EXIT_USAGE;
+    }
     if (ending == ".png" &&
         std::max(analysis::CANVAS_WIDTH, analysis::CANVAS_HEIGHT) * scale > MOST_PNG_PIXELS) {
         io.err << "quillet-tool export: a PNG at scale " << scale << " would be wider than "
@@ -315,10 +442,22 @@ int RunExport(const std::vector<std::string>& args, Io io) {
         io.err << "quillet-tool export: " << error << "\n";
         return EXIT_FAILED;
     }
-    const Scene scene = BuildScene(*drawing, points, fills, io);
-    const QByteArray bytes = ending == ".pdf"   ? Pdf(scene, scale)
-                             : ending == ".png" ? Png(scene, scale)
-                                                : Svg(scene, scale);
+    // A page is a worksheet: its corners show where the next polygon snaps.
+    const bool withPoints = page != nullptr ? !noPoints : points;
+    const Scene scene = BuildScene(*drawing, withPoints, fills, io);
+    QByteArray bytes;
+    if (page != nullptr) {
+        const QPageSize size(page->id);
+        const View view = OnPage(scene, size.size(QPageSize::Point), marginMm * 72 / 25.4);
+        bytes = ending == ".pdf" ? Pdf(scene, view, size) : Svg(scene, view, size);
+    } else {
+        const View view = WholeCanvas(scene, scale);
+        const QPageSize size(view.source.size() * scale, QPageSize::Point, QString(),
+                             QPageSize::ExactMatch);
+        bytes = ending == ".pdf"   ? Pdf(scene, view, size)
+                : ending == ".png" ? Png(scene, view)
+                                   : Svg(scene, view);
+    }
     return WriteOutput(out, bytes, "export", io);
 }
 

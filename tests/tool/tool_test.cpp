@@ -11,6 +11,9 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QSvgRenderer>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -335,6 +338,119 @@ TEST_F(ToolTest, ExportDrawsFillsAsFacesAndReportsWhatLeaks) {
 // what was there; an unreadable drawing fails with status 1.
 // Names that are not UTF-8 are used byte for byte, as input and as output; nothing is
 // written under a name with U+FFFD in place of the odd byte.
+// A page holds the drawing's box (its lines and corners, not the canvas) scaled to fit inside
+// the margins and centred; the page's size is in the file.
+TEST_F(ToolTest, APageHoldsTheDrawingCentredInsideItsMargins) {
+    struct Row {
+        const char* page;
+        const char* margin; // nullptr: the default, 15 mm
+        bool points;
+        double widthPt, heightPt; // ISO 216 and ANSI sizes, in whole points
+        const char* widthSvg;
+        const char* heightSvg;
+    };
+    // Qt's PDF pages are whole points: A4 595 x 842, as pdfinfo shows it.
+    const Row rows[] = {{"A4", nullptr, true, 595, 842, "210mm", "297mm"},
+                        {"A3", "0", false, 842, 1191, "297mm", "420mm"},
+                        {"Letter", "40", true, 612, 792, "215.9mm", "279.4mm"}};
+    const std::string octagon = std::string(QUILLET_TEST_DATA) + "/octagon-one-fill.qlf";
+    // The leaking fill paints the whole canvas: only the part in the box may show.
+    for (const std::string& file :
+         {octagon, DrawingWithFills(dir, false), DrawingWithFills(dir, true)}) {
+        // The box the page must show, from the file's own coordinates.
+        LoadedWindow w;
+        w.form.LoadProject(file);
+        double left = 1e9, top = 1e9, right = -1e9, bottom = -1e9;
+        for (int i = 1; i <= w.form.intPointCount; ++i) {
+            left = std::min(left, w.form.arrPoints[i].X);
+            right = std::max(right, w.form.arrPoints[i].X);
+            top = std::min(top, w.form.arrPoints[i].Y);
+            bottom = std::max(bottom, w.form.arrPoints[i].Y);
+        }
+        for (const Row& row : rows) {
+            SCOPED_TRACE(file + " on " + row.page);
+            std::vector<std::string> args{file, "", "--page", row.page};
+            if (row.margin != nullptr) {
+                args.insert(args.end(), {"--margin", row.margin});
+            }
+            if (!row.points) {
+                args.push_back("--no-points");
+            }
+            args[1] = dir.File("page.pdf");
+            ASSERT_EQ(Tool(tool::RunExport, args).status, tool::EXIT_OK);
+            const QString pdf = QString::fromLatin1(TempDir::Read(args[1]));
+            const QRegularExpressionMatch box =
+                QRegularExpression(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])").match(pdf);
+            ASSERT_TRUE(box.hasMatch());
+            EXPECT_NEAR(box.captured(1).toDouble(), row.widthPt, 0.01);
+            EXPECT_NEAR(box.captured(2).toDouble(), row.heightPt, 0.01);
+
+            args[1] = dir.File("page.svg");
+            ASSERT_EQ(Tool(tool::RunExport, args).status, tool::EXIT_OK);
+            const std::string svg = TempDir::Read(args[1]);
+            EXPECT_NE(svg.find(std::string("width=\"") + row.widthSvg + "\" height=\"" +
+                               row.heightSvg + "\""),
+                      std::string::npos);
+            // Two pixels a point: where the ink is.
+            QSvgRenderer renderer(QByteArray::fromStdString(svg));
+            ASSERT_TRUE(renderer.isValid());
+            QImage image(static_cast<int>(row.widthPt * 2), static_cast<int>(row.heightPt * 2),
+                         QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            renderer.render(&painter, QRectF(0, 0, row.widthPt * 2, row.heightPt * 2));
+            painter.end();
+            int inkLeft = image.width(), inkTop = image.height(), inkRight = -1, inkBottom = -1;
+            for (int y = 0; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (image.pixel(x, y) != qRgb(255, 255, 255)) {
+                        inkLeft = std::min(inkLeft, x);
+                        inkRight = std::max(inkRight, x + 1);
+                        inkTop = std::min(inkTop, y);
+                        inkBottom = std::max(inkBottom, y + 1);
+                    }
+                }
+            }
+            // The corners' dots reach 2 px beyond the box, the lines half a pixel.
+            const double grow = row.points ? 2 : 0.5;
+            const double margin = (row.margin != nullptr ? std::atof(row.margin) : 15) * 72 / 25.4;
+            const double bw = right - left + 2 * grow, bh = bottom - top + 2 * grow;
+            const double scale =
+                std::min((row.widthPt - 2 * margin) / bw, (row.heightPt - 2 * margin) / bh);
+            const double x0 = (row.widthPt - bw * scale) / 2, y0 = (row.heightPt - bh * scale) / 2;
+            const double tolerance = 3; // antialiased edges, in pixels of the image
+            EXPECT_NEAR(inkLeft, 2 * x0, tolerance);
+            EXPECT_NEAR(inkRight, 2 * (x0 + bw * scale), tolerance);
+            EXPECT_NEAR(inkTop, 2 * y0, tolerance);
+            EXPECT_NEAR(inkBottom, 2 * (y0 + bh * scale), tolerance);
+            // Green dots only with the corners.
+            bool green = false;
+            for (int y = 0; y < image.height() && !green; y += 1) {
+                for (int x = 0; x < image.width() && !green; ++x) {
+                    green = image.pixel(x, y) == qRgb(0, 255, 0);
+                }
+            }
+            EXPECT_EQ(green, row.points);
+        }
+    }
+    // What a page does not go with.
+    const std::vector<std::vector<std::string>> refused{
+        {octagon, dir.File("x.svg"), "--page", "A5"},
+        {octagon, dir.File("x.svg"), "--page"},
+        {octagon, dir.File("x.png"), "--page", "A4"},
+        {octagon, dir.File("x.pdf"), "--page", "A4", "--scale", "2"},
+        {octagon, dir.File("x.pdf"), "--page", "A4", "--margin", "-1"},
+        {octagon, dir.File("x.pdf"), "--page", "A4", "--margin", "150"},
+        {octagon, dir.File("x.pdf"), "--page", "A4", "--margin", "nan"},
+        {octagon, dir.File("x.pdf"), "--page", "A4", "--points", "--no-points"}};
+    for (const auto& args : refused) {
+        const ToolRun run = Tool(tool::RunExport, args);
+        EXPECT_EQ(run.status, tool::EXIT_USAGE) << args[2] << " " << args.back();
+        EXPECT_FALSE(run.err.empty());
+        EXPECT_FALSE(std::filesystem::exists(args[1]));
+    }
+}
+
 TEST_F(ToolTest, PathsAreBytes) {
     const std::string drawing = dir.File("tri\xFF.qlf");
     std::filesystem::rename(DrawingWithFills(dir, false), drawing);
