@@ -7,7 +7,7 @@
 # libopencv-imgproc-dev for the flood fill's peer in the benchmarks).
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev qt6-svg-dev
-          qt6-translations-l10n qt6-wayland libcgal-dev python3
+          qt6-translations-l10n qt6-wayland libcgal-dev nlohmann-json3-dev python3
           xvfb xauth xdotool imagemagick x11-apps x11-utils weston clang libclang-rt-14-dev
           desktop-file-utils xdg-utils shared-mime-info appstream libglib2.0-bin lintian
           dpkg-dev file man-db groff-base dbus at-spi2-core python3-pyatspi "$@")

@@ -1,9 +1,13 @@
 #include "analysis/report.h"
 
+#include <nlohmann/json.hpp>
+
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <sstream>
+#include <string_view>
 
 namespace quillet::analysis {
 
@@ -54,68 +58,19 @@ void ListSome(std::ostringstream& out, const std::vector<T>& items, F describe,
     }
 }
 
-// Arrays of objects, one element a line.
-template <class T, class F>
-std::string JsonArray(const std::vector<T>& items, F element, const std::string& indent) {
-    if (items.empty()) {
-        return "[]";
-    }
-    std::string text = "[";
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        text += (i == 0 ? "\n" : ",\n") + indent + "  " + element(items[i]);
-    }
-    return text + "\n" + indent + "]";
-}
+// The document keeps its keys in the order they are added: the documented order.
+using Json = nlohmann::ordered_json;
 
-std::string JsonPoint(udtPoint p) {
-    return "[" + JsonNumber(p.X) + ", " + JsonNumber(p.Y) + "]";
-}
-
-std::string JsonBool(bool b) {
-    return b ? "true" : "false";
-}
-
-} // namespace
-
-std::string JsonNumber(double value) {
-    if (!std::isfinite(value)) {
-        return "null";
-    }
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value); // shortest exact
-    return std::string(buffer, result.ptr);
-}
-
-std::string JsonString(std::string_view bytes) {
-    static constexpr char HEX[] = "0123456789abcdef";
-    std::string out = "\"";
-    auto escapeByte = [&](unsigned char b) {
-        out += "\\u00";
-        out += HEX[b >> 4];
-        out += HEX[b & 15];
-    };
+// File names are bytes: a byte that is no part of valid UTF-8 becomes the character of its
+// value, U+0080 to U+00FF, so that the name keeps every byte and JSON only ever sees UTF-8.
+std::string Utf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
     std::size_t i = 0;
     while (i < bytes.size()) {
         const auto b = static_cast<unsigned char>(bytes[i]);
-        if (b == '"' || b == '\\') {
-            out += '\\';
-            out += static_cast<char>(b);
-            ++i;
-            continue;
-        }
-        if (b < 0x20 || b == 0x7f) {
-            escapeByte(b);
-            ++i;
-            continue;
-        }
-        if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
-            continue;
-        }
-        // A well-formed UTF-8 sequence: no overlong forms, surrogates or code points beyond
-        // U+10FFFF.
-        std::size_t length = 0;
+        // A well-formed sequence: no overlong forms, surrogates or code points beyond U+10FFFF.
+        std::size_t length = 1;
         unsigned char lo = 0x80, hi = 0xbf;
         if (b >= 0xc2 && b <= 0xdf) {
             length = 2;
@@ -127,6 +82,8 @@ std::string JsonString(std::string_view bytes) {
             length = 4;
             lo = b == 0xf0 ? 0x90 : 0x80;
             hi = b == 0xf4 ? 0x8f : 0xbf;
+        } else if (b >= 0x80) {
+            length = 0;
         }
         bool valid = length > 0 && i + length <= bytes.size();
         for (std::size_t k = 1; valid && k < length; ++k) {
@@ -137,12 +94,26 @@ std::string JsonString(std::string_view bytes) {
             out.append(bytes.substr(i, length));
             i += length;
         } else {
-            escapeByte(b);
+            out += static_cast<char>(0xc0 | (b >> 6));
+            out += static_cast<char>(0x80 | (b & 0x3f));
             ++i;
         }
     }
-    return out + "\"";
+    return out;
 }
+
+// Whole numbers as integers, so that 300 reads 300 and not 300.0 (and a reader that tells
+// integers from reals still sees one); -0 keeps its sign, NaN and infinities become null.
+Json Real(double value) {
+    constexpr double EXACT = 9007199254740992.0; // 2^53: every integer below it is a double
+    if (std::trunc(value) == value && std::abs(value) < EXACT &&
+        !(value == 0 && std::signbit(value))) {
+        return static_cast<std::int64_t>(value);
+    }
+    return value;
+}
+
+} // namespace
 
 std::string InfoText(const Analysis& a, const std::string& file) {
     std::ostringstream out;
@@ -226,115 +197,100 @@ std::string InfoText(const Analysis& a, const std::string& file) {
 }
 
 std::string InfoJson(const Analysis& a, const std::string& file) {
-    std::string j = "{\n";
-    auto key = [&j](const char* name, const std::string& value, bool last = false) {
-        j += std::string("  \"") + name + "\": " + value + (last ? "\n" : ",\n");
-    };
-    auto num = [](int v) { return std::to_string(v); };
-
-    key("file", JsonString(file));
-    key("tolerance", JsonNumber(a.tolerance));
-    key("counts", "{\"points\": " + num(a.points) + ", \"lines\": " + num(a.lines) +
-                      ", \"fills\": " + num(a.fills) + "}");
-    key("bounds", "{\"min_x\": " + JsonNumber(a.bounds.minX) + ", \"min_y\": " +
-                      JsonNumber(a.bounds.minY) + ", \"max_x\": " + JsonNumber(a.bounds.maxX) +
-                      ", \"max_y\": " + JsonNumber(a.bounds.maxY) + "}");
-    key("off_canvas", "{\"width\": " + num(CANVAS_WIDTH) + ", \"height\": " + num(CANVAS_HEIGHT) +
-                          ", \"points\": " + num(a.pointsOutside) +
-                          ", \"lines_partly\": " + num(a.linesPartlyOutside) +
-                          ", \"lines_wholly\": " + num(a.linesOutside) + "}");
     auto pair = [](int x, int y, double distance) {
-        return "{\"a\": " + std::to_string(x) + ", \"b\": " + std::to_string(y) +
-               ", \"distance\": " + JsonNumber(distance) + "}";
+        return Json{{"a", x}, {"b", y}, {"distance", Real(distance)}};
     };
-    key("drift", "{\n    \"near_points\": " +
-                     JsonArray(
-                         a.nearPoints,
-                         [&](const NearPoints& p) { return pair(p.a, p.b, p.distance); }, "    ") +
-                     ",\n    \"near_lines\": " +
-                     JsonArray(
-                         a.nearLines,
-                         [&](const NearLines& l) { return pair(l.a, l.b, l.distance); }, "    ") +
-                     ",\n    \"near_points_total\": " + std::to_string(a.nearPointsTotal) +
-                     ", \"near_lines_total\": " + std::to_string(a.nearLinesTotal) + "\n  }");
+    Json nearPoints = Json::array(), nearLines = Json::array();
+    for (const NearPoints& p : a.nearPoints) {
+        nearPoints.push_back(pair(p.a, p.b, p.distance));
+    }
+    for (const NearLines& l : a.nearLines) {
+        nearLines.push_back(pair(l.a, l.b, l.distance));
+    }
 
-    const std::map<int, int> byCorners = RegularByCorners(a);
     int regular = 0;
-    std::string kinds;
-    for (const auto& [n, count] : byCorners) {
+    Json byCorners = Json::object();
+    for (const auto& [n, count] : RegularByCorners(a)) {
         regular += count;
-        kinds += (kinds.empty() ? "\"" : ", \"") + std::to_string(n) + "\": " + num(count);
+        byCorners[std::to_string(n)] = count;
     }
-    key("faces",
-        "{\"count\": " + std::to_string(a.faces.size()) + ", \"regular\": " + num(regular) +
-            ", \"by_corners\": {" + kinds + "},\n    \"list\": " +
-            JsonArray(
-                a.faces,
-                [](const Face& f) {
-                    std::string corners;
-                    for (const udtPoint& p : f.corners) {
-                        corners += (corners.empty() ? "" : ", ") + JsonPoint(p);
-                    }
-                    return "{\"corners\": [" + corners + "], \"regular\": " + JsonBool(f.regular) +
-                           ", \"area\": " + JsonNumber(f.area) +
-                           ", \"holes\": " + std::to_string(f.holes) + "}";
-                },
-                "    ") +
-            "}");
+    Json faces = Json::array();
+    for (const Face& f : a.faces) {
+        Json corners = Json::array();
+        for (const udtPoint& p : f.corners) {
+            corners.push_back(Json::array({Real(p.X), Real(p.Y)}));
+        }
+        faces.push_back({{"corners", std::move(corners)},
+                         {"regular", f.regular},
+                         {"area", Real(f.area)},
+                         {"holes", f.holes}});
+    }
 
-    key("corners", JsonArray(
-                       a.corners,
-                       [](const Corner& c) {
-                           std::string around;
-                           for (const int n : c.around) {
-                               around += (around.empty() ? "" : ", ") + std::to_string(n);
-                           }
-                           return "{\"x\": " + JsonNumber(c.at.X) +
-                                  ", \"y\": " + JsonNumber(c.at.Y) + ", \"around\": [" + around +
-                                  "], \"surrounded\": " + JsonBool(c.surrounded) +
-                                  ", \"configuration\": " +
-                                  (c.surrounded ? JsonString(c.configuration) : "null") +
-                                  ", \"angle_sum\": " + JsonNumber(c.angleSum) +
-                                  ", \"polygon_angle_sum\": " + JsonNumber(c.polygonAngleSum) + "}";
-                       },
-                       "  "));
-
-    std::string configurations;
+    Json corners = Json::array();
+    for (const Corner& c : a.corners) {
+        corners.push_back({{"x", Real(c.at.X)},
+                           {"y", Real(c.at.Y)},
+                           {"around", c.around},
+                           {"surrounded", c.surrounded},
+                           {"configuration", c.surrounded ? Json(Utf8(c.configuration)) : Json()},
+                           {"angle_sum", Real(c.angleSum)},
+                           {"polygon_angle_sum", Real(c.polygonAngleSum)}});
+    }
+    Json configurations = Json::object();
     for (const auto& [configuration, count] : a.configurations) {
-        configurations +=
-            (configurations.empty() ? "" : ", ") + JsonString(configuration) + ": " + num(count);
+        configurations[Utf8(configuration)] = count;
     }
-    key("configurations", "{" + configurations + "}");
+    Json overfull = Json::array();
+    for (const int i : a.overfullCorners) {
+        const Corner& c = a.corners[static_cast<std::size_t>(i)];
+        overfull.push_back({{"corner", i},
+                            {"x", Real(c.at.X)},
+                            {"y", Real(c.at.Y)},
+                            {"polygon_angle_sum", Real(c.polygonAngleSum)}});
+    }
+    Json crossings = Json::array();
+    for (const Crossing& c : a.crossings) {
+        crossings.push_back({{"a", c.a},
+                             {"b", c.b},
+                             {"x", Real(c.at.X)},
+                             {"y", Real(c.at.Y)},
+                             {"overlap", c.overlap}});
+    }
 
-    key("overfull_corners",
-        JsonArray(
-            a.overfullCorners,
-            [&a](int i) {
-                const Corner& c = a.corners[static_cast<std::size_t>(i)];
-                return "{\"corner\": " + std::to_string(i) + ", \"x\": " + JsonNumber(c.at.X) +
-                       ", \"y\": " + JsonNumber(c.at.Y) +
-                       ", \"polygon_angle_sum\": " + JsonNumber(c.polygonAngleSum) + "}";
-            },
-            "  "));
-    key("crossings",
-        JsonArray(
-            a.crossings,
-            [](const Crossing& c) {
-                return "{\"a\": " + std::to_string(c.a) + ", \"b\": " + std::to_string(c.b) +
-                       ", \"x\": " + JsonNumber(c.at.X) + ", \"y\": " + JsonNumber(c.at.Y) +
-                       ", \"overlap\": " + JsonBool(c.overlap) + "}";
-            },
-            "  "));
-    key("crossings_total", std::to_string(a.crossingsTotal));
-    std::string leftOut;
-    for (const int line : a.linesLeftOut) {
-        leftOut += (leftOut.empty() ? "" : ", ") + std::to_string(line);
-    }
-    key("left_out", "{\"max_coordinate\": " + JsonNumber(MAX_COORDINATE) + ", \"lines\": [" +
-                        leftOut + "], \"lines_total\": " + std::to_string(a.linesLeftOutTotal) +
-                        "}");
-    key("refused", a.refused.empty() ? "null" : JsonString(a.refused), true);
-    return j + "}\n";
+    // The order of the keys is the documented order.
+    Json j = Json::object();
+    j["file"] = Utf8(file);
+    j["tolerance"] = Real(a.tolerance);
+    j["counts"] = {{"points", a.points}, {"lines", a.lines}, {"fills", a.fills}};
+    j["bounds"] = {{"min_x", Real(a.bounds.minX)},
+                   {"min_y", Real(a.bounds.minY)},
+                   {"max_x", Real(a.bounds.maxX)},
+                   {"max_y", Real(a.bounds.maxY)}};
+    j["off_canvas"] = {{"width", CANVAS_WIDTH},
+                       {"height", CANVAS_HEIGHT},
+                       {"points", a.pointsOutside},
+                       {"lines_partly", a.linesPartlyOutside},
+                       {"lines_wholly", a.linesOutside}};
+    j["drift"] = {{"near_points", std::move(nearPoints)},
+                  {"near_lines", std::move(nearLines)},
+                  {"near_points_total", a.nearPointsTotal},
+                  {"near_lines_total", a.nearLinesTotal}};
+    j["faces"] = {{"count", a.faces.size()},
+                  {"regular", regular},
+                  {"by_corners", std::move(byCorners)},
+                  {"list", std::move(faces)}};
+    j["corners"] = std::move(corners);
+    j["configurations"] = std::move(configurations);
+    j["overfull_corners"] = std::move(overfull);
+    j["crossings"] = std::move(crossings);
+    j["crossings_total"] = a.crossingsTotal;
+    j["left_out"] = {{"max_coordinate", Real(MAX_COORDINATE)},
+                     {"lines", a.linesLeftOut},
+                     {"lines_total", a.linesLeftOutTotal}};
+    j["refused"] = a.refused.empty() ? Json() : Json(Utf8(a.refused));
+    // ASCII only, so that a stray byte of a name shows its value as an escape, as documented.
+    // Every string is valid UTF-8 by now: `replace` only keeps a slip from throwing.
+    return j.dump(2, ' ', true, Json::error_handler_t::replace) + "\n";
 }
 
 } // namespace quillet::analysis

@@ -4,8 +4,8 @@ docs/architecture.md, so that the levels the document describes are the levels t
 
 A row's left cell names files by patterns in backquotes (relative to src/, `*` within one
 folder); the first row that matches a file rules it. Its right cell lists the project headers
-the file may include, as patterns in backquotes, and the words "Qt" and "CGAL" allow those
-libraries' headers. Other headers in angle brackets (the standard library, the system) are
+the file may include, as patterns in backquotes, and the words "Qt", "CGAL" and "nlohmann"
+allow those libraries' headers. Other headers in angle brackets (the standard library, the system) are
 always allowed.
 
 Usage: check_includes.py SOURCE_DIR [DOC]
@@ -34,7 +34,8 @@ def read_table(doc):
         files = [pattern(g) for g in re.findall(r"`([^`]+)`", cells[0])]
         allowed = [pattern(g) for g in re.findall(r"`([^`]+)`", cells[1])]
         words = re.sub(r"`[^`]+`", "", cells[1])
-        rows.append((cells[0], files, allowed, "Qt" in words, "CGAL" in words))
+        rows.append((cells[0], files, allowed, "Qt" in words, "CGAL" in words,
+                     "nlohmann" in words))
     if not rows:
         sys.exit(f"{doc}: no table after 'Who may include whom:'")
     return rows
@@ -63,6 +64,8 @@ def main():
                 ok = any(p.match(header) for p in row[2])
             elif header.startswith("CGAL/"):
                 ok = row[4]
+            elif header.startswith("nlohmann/"):
+                ok = row[5]
             elif re.match(r"Q[A-Za-z]", header) or header.startswith(("qpa/", "private/")):
                 ok = row[3]
             else:

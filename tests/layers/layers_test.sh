@@ -27,5 +27,7 @@ drawing/drawing_state.h|"platform/surface.h"
 project/project_format.cpp|"geometry/polygon.h"
 drawing/undo.cpp|<QImage>
 analysis/report.cpp|<CGAL/Arrangement_2.h>
+app/main_window.cpp|<nlohmann/json.hpp>
+tool/info.cpp|<nlohmann/json.hpp>
 platform/qtgui/file_output.cpp|"platform/qt/qt_platform.h"
 CASES

@@ -334,10 +334,6 @@ TEST_F(ToolTest, ExportDrawsFillsAsFacesAndReportsWhatLeaks) {
     EXPECT_EQ(TempDir::Read(dir.File("d.pdf")).rfind("%PDF", 0), 0u);
 }
 
-// Bad arguments are refused with status 2; a failed write leaves nothing behind and keeps
-// what was there; an unreadable drawing fails with status 1.
-// Names that are not UTF-8 are used byte for byte, as input and as output; nothing is
-// written under a name with U+FFFD in place of the odd byte.
 // A page holds the drawing's box (its lines and corners, not the canvas) scaled to fit inside
 // the margins and centred; the page's size is in the file.
 TEST_F(ToolTest, APageHoldsTheDrawingCentredInsideItsMargins) {
@@ -451,11 +447,16 @@ TEST_F(ToolTest, APageHoldsTheDrawingCentredInsideItsMargins) {
     }
 }
 
+// Names that are not UTF-8 are used byte for byte, as input and as output; nothing is
+// written under a name with U+FFFD in place of the odd byte, and the JSON keeps its value.
 TEST_F(ToolTest, PathsAreBytes) {
     const std::string drawing = dir.File("tri\xFF.qlf");
     std::filesystem::rename(DrawingWithFills(dir, false), drawing);
     EXPECT_EQ(Tool(tool::RunCheck, {drawing}).status, tool::EXIT_OK);
     EXPECT_EQ(Tool(tool::RunInfo, {drawing}).status, tool::EXIT_OK);
+    const ToolRun json = Tool(tool::RunInfo, {drawing, "--json"});
+    EXPECT_EQ(json.status, tool::EXIT_OK) << json.err;
+    EXPECT_NE(json.out.find("tri\\u00ff.qlf\","), std::string::npos) << json.out;
     struct Case {
         int (*command)(const std::vector<std::string>&, tool::Io);
         std::string name;
@@ -478,6 +479,8 @@ TEST_F(ToolTest, PathsAreBytes) {
                                                "tri\xFF.qlf"}));
 }
 
+// Bad arguments are refused with status 2; a failed write leaves nothing behind and keeps
+// what was there; an unreadable drawing fails with status 1.
 TEST_F(ToolTest, ConventionsForArgumentsAndOutputs) {
     const std::string square = DrawingWithFills(dir, false);
     const std::string kept = dir.Write("kept.png", "old bytes");
