@@ -441,8 +441,18 @@ std::variant<TilingDrawing, TilingFailure> Build(Plan plan, double side, bool co
             }
             const int messages = w.platform.messages;
             const int fills = form.intFillCount;
-            const auto x = static_cast<float>(face.centre.X);
-            const auto y = static_cast<float>(face.centre.Y);
+            // The window takes a click level with a vertical line anywhere, or just beside a
+            // line's extension, for a click on it: then a little off the centre, well inside.
+            const double off = side / (8 * std::tan(std::numbers::pi / face.n));
+            float x = 0, y = 0;
+            for (int k = 0; k <= 8; ++k) {
+                const double t = std::numbers::pi / 4 * k;
+                x = static_cast<float>(face.centre.X + (k == 0 ? 0 : off * std::cos(t)));
+                y = static_cast<float>(face.centre.Y + (k == 0 ? 0 : off * std::sin(t)));
+                if (!form.IsOnLine(x, y)) {
+                    break;
+                }
+            }
             form.picMain_MouseMove(0, 0, x, y);
             form.picMain_Click();
             if (w.platform.messages != messages || form.intFillCount != fills + 1) {

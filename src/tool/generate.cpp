@@ -114,10 +114,9 @@ int RunGenerate(const std::vector<std::string>& args, Io io) {
     bool needsSuffix = false;
     const TilingCell* cell = FindTiling(name, &needsSuffix);
     if (cell == nullptr) {
-        io.err << "quillet-tool generate: '" << name << "' is not a tiling this program knows"
-               << (needsSuffix ? ": two tilings have these vertex types, add 1 or 2 after the "
-                                 "bracket"
-                               : "")
+        io.err << "quillet-tool generate: '" << name << "' "
+               << (needsSuffix ? "names two tilings: add 1 or 2 after the bracket"
+                               : "is not a tiling this program knows")
                << ".\n";
         ListNames(io.err);
         return EXIT_USAGE;
