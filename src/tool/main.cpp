@@ -14,7 +14,8 @@ namespace {
 
 constexpr const char* USAGE =
     "Usage: quillet-tool COMMAND [ARGUMENTS]\n"
-    "Checks, analyses, renders, exports and generates Quillet drawings (.qlf) without the\nwindow.\n"
+    "Checks, analyses, renders and exports Quillet drawings (.qlf) without the window, and\n"
+    "generates tilings as drawings.\n"
     "\n"
     "Commands:\n"
     "  check FILE...                          say for each file whether it opens, or why not\n"
