@@ -131,7 +131,8 @@ int RunGenerate(const std::vector<std::string>& args, Io io) {
     const std::string bytes = WriteProject(drawing.data, LocaleDecimalSeparator());
     const int status = WriteOutput(out, QByteArray::fromStdString(bytes), "generate", io);
     if (status == EXIT_OK && out != "-") {
-        io.out << cell->name << ": " << drawing.polygons << " polygons of side " << drawing.side
+        io.out << cell->name << ": " << drawing.polygons
+               << (drawing.polygons == 1 ? " polygon" : " polygons") << " of side " << drawing.side
                << " px, " << drawing.surrounded << " corners with polygons all round"
                << (drawing.data.fills.empty() ? "" : ", each polygon filled") << ", written to "
                << out << "\n";

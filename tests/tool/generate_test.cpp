@@ -14,9 +14,12 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace quillet {
 namespace {
@@ -312,8 +315,11 @@ TEST_F(GenerateCommand, RefusesBadArgumentsWithStatus2) {
 // A side the drawing cannot hold is refused whole: status 1, and the file that was there kept.
 TEST_F(GenerateCommand, WritesNothingWhenTheDrawingCannotHoldThePatch) {
     const std::string kept = dir.Write("kept.qlf", "old bytes");
-    for (const char* name : {"3^6", "4^4", "3.12^2"}) {
-        const ToolRun run = Tool(tool::RunGenerate, {name, kept, "--side", "1"});
+    // The last fills the drawing only as it is built: the construction stores some corners
+    // twice, in their last bits apart, and refuses a polygon on the way.
+    for (const auto& [name, side] :
+         {std::pair{"3^6", "1"}, {"4^4", "1"}, {"3.12^2", "1"}, {"4^4", "3"}, {"3^4.6", "5"}}) {
+        const ToolRun run = Tool(tool::RunGenerate, {name, kept, "--side", side});
         EXPECT_EQ(run.status, tool::EXIT_FAILED) << name;
         EXPECT_NE(run.err.find("nothing written"), std::string::npos) << run.err;
         EXPECT_EQ(TempDir::Read(kept), "old bytes");
@@ -339,6 +345,21 @@ TEST_F(GenerateCommand, DrawsAtTheSideAndCentreAskedFor) {
                         [&](const udtPoint& p) { return std::hypot(p.X - x, p.Y - y) < 1e-3; }))
             << x << "," << y;
     }
+}
+
+// The program itself runs the command, with its statuses.
+TEST_F(GenerateCommand, TheProgramHasTheCommand) {
+    const std::string file = dir.File("made.qlf");
+    const std::string tool = std::string("'") + QUILLET_TOOL_EXE + "' generate ";
+    const int made = std::system((tool + "'[4.6.4.3; 12.6.4]' '" + file + "' >/dev/null").c_str());
+    ASSERT_TRUE(WIFEXITED(made));
+    EXPECT_EQ(WEXITSTATUS(made), 0);
+    EXPECT_EQ(Tool(tool::RunCheck, {file}).status, tool::EXIT_OK);
+    const int unknown =
+        std::system((tool + "3.4.5 '" + dir.File("x.qlf") + "' 2>/dev/null").c_str());
+    ASSERT_TRUE(WIFEXITED(unknown));
+    EXPECT_EQ(WEXITSTATUS(unknown), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x.qlf")));
 }
 
 // The window opens a generated file and builds on it: a square on its topmost side, outside.
