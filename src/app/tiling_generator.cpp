@@ -72,7 +72,6 @@ class VertexIds {
         grid_[Key(gx, gy)].push_back(id);
         return id;
     }
-    std::size_t size() const { return points_.size(); }
 
   private:
     static unsigned long long Key(long long x, long long y) {
@@ -295,7 +294,7 @@ std::string Refusal(const HeadlessPlatform& platform) {
         return "a side is too short: its two ends are one point";
     }
     if (platform.lastMessage == MSG_FILL_ON_LINE) {
-        return "a face is too small to fill: its centre is on a line";
+        return "the window takes every click inside the face for a click on a line";
     }
     return "the window said: " + platform.lastMessage;
 }
@@ -363,11 +362,12 @@ std::variant<TilingDrawing, TilingFailure> Build(Plan plan, double side, bool co
         const auto k = static_cast<std::size_t>(plan.sideOn[f]);
         udtPoint e1 = face.corners[k], e2 = face.corners[(k + 1) % n];
         udtPoint click1 = e1, click2 = e2;
-        if (f > 0) {
+        const auto stored = linesOnSide.find(sideKey(k));
+        if (stored != linesOnSide.end() && !stored->second.empty()) {
             // The ends of the side as its polygon stored it, so that the side is not stored
             // again: a polygon whose every side is stored twice reads as drawn twice, and the
             // file's 15 digits make sides that differ in their last bits the same.
-            const udtLine& l = form.arrLines[linesOnSide[sideKey(k)].front()];
+            const udtLine& l = form.arrLines[stored->second.front()];
             const bool same = Near({l.X1, l.Y1}, e1, tolerance);
             e1 = same ? udtPoint{l.X1, l.Y1} : udtPoint{l.X2, l.Y2};
             e2 = same ? udtPoint{l.X2, l.Y2} : udtPoint{l.X1, l.Y1};
@@ -491,8 +491,12 @@ std::variant<TilingDrawing, TilingFailure> GenerateTiling(const TilingCell& cell
                                        std::to_string(width) + ", 0 to " + std::to_string(height) +
                                        ")"};
     }
-    if (cell.faces.empty()) {
-        return TilingFailure{true, cell.name + " has no faces"};
+    // The cells are built in; a malformed one would make the lattice's range meaningless.
+    const bool lattice = std::fabs(cell.ax * cell.by - cell.ay * cell.bx) > 1e-9;
+    if (!lattice || cell.faces.empty() ||
+        std::any_of(cell.faces.begin(), cell.faces.end(),
+                    [](const CellFace& f) { return f.n < 3 || f.n > 50; })) {
+        return TilingFailure{false, "the cell of " + cell.name + " is malformed"};
     }
     double side = 0;
     Plan plan;

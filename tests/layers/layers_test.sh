@@ -28,4 +28,5 @@ project/project_format.cpp|"geometry/polygon.h"
 drawing/undo.cpp|<QImage>
 analysis/report.cpp|<CGAL/Arrangement_2.h>
 platform/qtgui/file_output.cpp|"platform/qt/qt_platform.h"
+app/tiling_generator.h|"app/main_window.h"
 CASES
