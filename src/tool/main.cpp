@@ -14,7 +14,8 @@ namespace {
 
 constexpr const char* USAGE =
     "Usage: quillet-tool COMMAND [ARGUMENTS]\n"
-    "Checks, analyses, renders and exports Quillet drawings (.qlf) without the window.\n"
+    "Checks, analyses, renders and exports Quillet drawings (.qlf) without the window, and\n"
+    "generates tilings as drawings.\n"
     "\n"
     "Commands:\n"
     "  check FILE...                          say for each file whether it opens, or why not\n"
@@ -22,6 +23,8 @@ constexpr const char* USAGE =
     "  render FILE OUT.png|OUT.bmp [--points] the picture the window shows for the file\n"
     "  export FILE OUT.svg|OUT.pdf|OUT.png [--scale S] [--points] [--no-fills]\n"
     "                                         the drawing as vectors, at any size\n"
+    "  generate NAME OUT.qlf [--side PX] [--centre X,Y] [--colour]\n"
+    "                                         a classic tiling built as the window builds it\n"
     "\n"
     "Options:\n"
     "  -h, --help     show this help (COMMAND --help shows the command's)\n"
@@ -71,6 +74,9 @@ int Run(const std::vector<std::string>& args, quillet::tool::Io io) {
     }
     if (command == "export") {
         return RunExport(rest, io);
+    }
+    if (command == "generate") {
+        return RunGenerate(rest, io);
     }
     std::cerr << "quillet-tool: unknown command '" << command << "'; see 'quillet-tool --help'.\n";
     return EXIT_USAGE;

@@ -44,6 +44,7 @@ int RunCheck(const std::vector<std::string>& args, Io io);
 int RunInfo(const std::vector<std::string>& args, Io io);
 int RunRender(const std::vector<std::string>& args, Io io);
 int RunExport(const std::vector<std::string>& args, Io io);
+int RunGenerate(const std::vector<std::string>& args, Io io);
 
 // The decimal separator of the user's locale.
 char LocaleDecimalSeparator();

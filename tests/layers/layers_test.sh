@@ -30,4 +30,5 @@ analysis/report.cpp|<CGAL/Arrangement_2.h>
 app/main_window.cpp|<nlohmann/json.hpp>
 tool/info.cpp|<nlohmann/json.hpp>
 platform/qtgui/file_output.cpp|"platform/qt/qt_platform.h"
+app/tiling_generator.h|"app/main_window.h"
 CASES
