@@ -177,10 +177,10 @@ TEST_P(GenerateEveryTiling, BuildsACleanPatchOfItsVertexTypes) {
     std::string error;
     const auto loaded = tool::LoadDrawing(file, error);
     ASSERT_NE(loaded, nullptr) << error;
-    ASSERT_EQ(loaded->form().intFillCount, drawing.polygons);
+    ASSERT_EQ(loaded->state.intFillCount, drawing.polygons);
     std::set<int> filled;
-    for (int i = 1; i <= loaded->form().intFillCount; ++i) {
-        const udtFill& fill = loaded->form().arrFills[i];
+    for (int i = 1; i <= loaded->state.intFillCount; ++i) {
+        const udtFill& fill = loaded->state.arrFills[i];
         const int face = analysis::FaceAt(a, {fill.X, fill.Y});
         ASSERT_GE(face, 0) << "fill " << i;
         EXPECT_TRUE(filled.insert(face).second) << "fill " << i << " in a filled face";
