@@ -137,6 +137,15 @@ const Kind KINDS[] = {{"random lines", RandomLines},
                       {"dots", Dots},
                       {"noise", Noise}};
 
+// A picture of a few thousand pixels drawn by `kind`, its size at random.
+Surface SmallPicture(const Kind& kind, std::mt19937& rng) {
+    const int w = 40 + static_cast<int>(rng() % 30);
+    const int h = 30 + static_cast<int>(rng() % 30);
+    Surface picture(w, h);
+    kind.draw(picture, rng);
+    return picture;
+}
+
 TEST(FillReplay, GivesThePixelsOfTheFillsOneAfterAnother) {
     // Thresholds: every region crowded, a few, the program's, none.
     const std::size_t thresholds[] = {0, 4, FillReplay::CROWDED,
@@ -145,10 +154,8 @@ TEST(FillReplay, GivesThePixelsOfTheFillsOneAfterAnother) {
         for (const std::size_t crowded : thresholds) {
             for (unsigned seed = 1; seed <= 3; ++seed) {
                 std::mt19937 rng(seed);
-                const int w = 40 + static_cast<int>(rng() % 30);
-                const int h = 30 + static_cast<int>(rng() % 30);
-                Surface plain(w, h);
-                kind.draw(plain, rng);
+                Surface plain = SmallPicture(kind, rng);
+                const int w = plain.ScaleWidth(), h = plain.ScaleHeight();
                 FillReplay regions(plain, crowded);
                 for (int i = 1; i <= 400; ++i) {
                     const FillSeed f = RandomFill(rng, w, h);
@@ -178,10 +185,8 @@ TEST(FillReplay, TellsWhichFillLastChangedEachPixel) {
         for (const std::size_t crowded : thresholds) {
             for (unsigned seed = 1; seed <= 3; ++seed) {
                 std::mt19937 rng(seed);
-                const int w = 40 + static_cast<int>(rng() % 30);
-                const int h = 30 + static_cast<int>(rng() % 30);
-                Surface plain(w, h);
-                kind.draw(plain, rng);
+                Surface plain = SmallPicture(kind, rng);
+                const int w = plain.ScaleWidth(), h = plain.ScaleHeight();
                 FillReplay regions(plain, FillReplay::Track::Painters, crowded);
                 std::vector<int> expected(plain.Pixels().size(), 0);
                 for (int i = 1; i <= 300; ++i) {

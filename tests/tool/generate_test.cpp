@@ -8,6 +8,7 @@
 #include "project/project_file.h"
 #include "project/project_format.h"
 #include "tool/tool.h"
+#include "tool_run.h"
 
 #include <gtest/gtest.h>
 
@@ -83,18 +84,8 @@ const std::map<int, Colour> FACE_COLOURS{{3, RGB(255, 255, 0)},
                                          {8, RGB(0, 255, 255)},
                                          {12, RGB(255, 0, 255)}};
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun Tool(int (*command)(const std::vector<std::string>&, tool::Io),
-             std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int status = command(args, tool::Io{out, err});
-    return {status, out.str(), err.str()};
-}
+using testing::Tool;
+using testing::ToolRun;
 
 class QtApp : public ::testing::Test {
   protected:

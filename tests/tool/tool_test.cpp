@@ -6,6 +6,7 @@
 #include "platform/qtgui/file_output.h"
 #include "project/project_file.h"
 #include "tool/tool.h"
+#include "tool_run.h"
 
 #include <gtest/gtest.h>
 
@@ -30,18 +31,8 @@ using testing::TempDir;
 
 constexpr Colour RED = RGB(255, 0, 0);
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-ToolRun Tool(int (*command)(const std::vector<std::string>&, tool::Io),
-             std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int status = command(args, tool::Io{out, err});
-    return {status, out.str(), err.str()};
-}
+using testing::Tool;
+using testing::ToolRun;
 
 // A square (100,100)-(200,200) filled red, an open triangle beside it whose fill leaks onto
 // the whole background, and a blue square fill.
