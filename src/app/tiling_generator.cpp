@@ -169,12 +169,43 @@ Plan MakePlan(const TilingCell& cell, double side, udtPoint centre, int width, i
                 .push_back(static_cast<int>(f));
         }
     }
-    std::size_t first = 0;
-    for (std::size_t f = 1; f < onCanvas.size(); ++f) {
-        const auto distance = [&](std::size_t g) {
-            return std::hypot(onCanvas[g].centre.X - centre.X, onCanvas[g].centre.Y - centre.Y);
-        };
-        if (distance(f) < distance(first)) {
+    // The faces that connect by shared sides; the patch is the largest such group (a centre
+    // near the canvas's edge may sit on a face cut off from the rest there).
+    std::vector<int> group(onCanvas.size(), -1);
+    std::vector<std::size_t> groupSize;
+    for (std::size_t start = 0; start < onCanvas.size(); ++start) {
+        if (group[start] >= 0) {
+            continue;
+        }
+        const int g = static_cast<int>(groupSize.size());
+        groupSize.push_back(0);
+        std::vector<std::size_t> stack{start};
+        group[start] = g;
+        while (!stack.empty()) {
+            const std::size_t f = stack.back();
+            stack.pop_back();
+            ++groupSize.back();
+            const PlannedFace& face = onCanvas[f];
+            for (int k = 0; k < face.n; ++k) {
+                for (int h :
+                     facesOfSide[SideKey(face.ids[static_cast<std::size_t>(k)],
+                                         face.ids[static_cast<std::size_t>((k + 1) % face.n)])]) {
+                    if (group[static_cast<std::size_t>(h)] < 0) {
+                        group[static_cast<std::size_t>(h)] = g;
+                        stack.push_back(static_cast<std::size_t>(h));
+                    }
+                }
+            }
+        }
+    }
+    const auto largest =
+        static_cast<int>(std::max_element(groupSize.begin(), groupSize.end()) - groupSize.begin());
+    const auto distance = [&](std::size_t g) {
+        return std::hypot(onCanvas[g].centre.X - centre.X, onCanvas[g].centre.Y - centre.Y);
+    };
+    std::size_t first = onCanvas.size();
+    for (std::size_t f = 0; f < onCanvas.size(); ++f) {
+        if (group[f] == largest && (first == onCanvas.size() || distance(f) < distance(first))) {
             first = f;
         }
     }

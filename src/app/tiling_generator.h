@@ -44,7 +44,8 @@ struct TilingFailure {
 };
 
 // The faces wholly on the canvas (with a pixel to spare) that connect by shared sides to the
-// face nearest the centre, built breadth first from it; with `colour`, then each filled.
+// face nearest the centre (of the largest such group, should a face cut off by the canvas's
+// edge lie nearer), built breadth first from it; with `colour`, then each filled.
 std::variant<TilingDrawing, TilingFailure> GenerateTiling(const TilingCell& cell,
                                                           const TilingOptions& options);
 

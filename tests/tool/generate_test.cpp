@@ -338,6 +338,21 @@ TEST_F(GenerateCommand, DrawsAtTheSideAndCentreAskedFor) {
     }
 }
 
+// A centre in a corner of the canvas still gives a patch, not the lone polygon cut off there.
+TEST_F(GenerateCommand, ACentreInACornerStillGivesAPatch) {
+    for (const TilingCell& cell : Tilings()) {
+        for (const udtPoint corner : {udtPoint{0, 0}, udtPoint{581, 493}}) {
+            TilingOptions options;
+            options.centre = corner;
+            const auto made = GenerateTiling(cell, options);
+            ASSERT_TRUE(std::holds_alternative<TilingDrawing>(made))
+                << cell.name << " at " << corner.X << "," << corner.Y << ": "
+                << std::get<TilingFailure>(made).reason;
+            EXPECT_GE(std::get<TilingDrawing>(made).surrounded, TILING_MIN_SURROUNDED) << cell.name;
+        }
+    }
+}
+
 // The program itself runs the command, with its statuses.
 TEST_F(GenerateCommand, TheProgramHasTheCommand) {
     const std::string file = dir.File("made.qlf");
