@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Quillet with warnings as errors, runs every test and each benchmark once briefly; then
-# the core tests once more under AddressSanitizer and UndefinedBehaviorSanitizer; then, with
+# the core and analysis tests once more under AddressSanitizer and UndefinedBehaviorSanitizer
+# (with its check of float-to-integer casts, which it leaves out by default); then, with
 # clang, the fuzz targets: their seed corpora replayed and a minute of fuzzing each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,8 +19,8 @@ for bench in build-test/bench/quillet_bench build-test/bench/startup/canvas_benc
   fi
 done
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DQUILLET_WERROR=ON \
-  -DQUILLET_BUILD_QT=OFF -DQUILLET_BUILD_BENCH=OFF -DQUILLET_BUILD_TOOL=OFF \
-  -DQUILLET_SANITIZE=address,undefined >/dev/null
+  -DQUILLET_BUILD_QT=OFF -DQUILLET_BUILD_BENCH=OFF -DQUILLET_BUILD_TOOL=ON \
+  -DQUILLET_SANITIZE=address,undefined,float-cast-overflow >/dev/null
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 

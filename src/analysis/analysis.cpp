@@ -635,7 +635,8 @@ std::vector<Polygon> TracePolygons(const std::vector<udtPoint>& at, const Groups
                     continue;
                 }
                 const double turn = Turn(pos(u), pos(w), pos(x));
-                if (!(turn > 0)) {
+                // Turns too small for any polygon are left before 2 pi / turn can overflow.
+                if (!(turn > 2 * PI / (MAX_CORNERS + 1))) {
                     continue;
                 }
                 const long n = std::lround(2 * PI / turn);
@@ -883,8 +884,13 @@ void FindStructure(const ProjectData& data, double tolerance, const Budget& budg
                 continue;
             }
             const double turn = std::fabs(Turn(pos(far), pos(end), pos(other)));
+            // Only turns of polygons smaller than an n-gon; this also keeps 2 pi / turn finite
+            // for lines that go straight on (or back).
+            if (!(turn > 2 * PI / n)) {
+                continue;
+            }
             const long m = std::lround(2 * PI / turn);
-            if (!(turn > 0) || m < 3 || m >= n) {
+            if (m < 3 || m >= n) {
                 continue;
             }
             const RegularTest test{length, static_cast<int>(m), tolerance};
