@@ -87,18 +87,7 @@ const std::map<int, Colour> FACE_COLOURS{{3, RGB(255, 255, 0)},
 using testing::Tool;
 using testing::ToolRun;
 
-class QtApp : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "tool_tests";
-        static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr) {
-            static QApplication app(argc, argv);
-        }
-    }
-    TempDir dir;
-};
+using QtApp = testing::ToolFixture;
 
 class GenerateEveryTiling : public QtApp, public ::testing::WithParamInterface<Listed> {};
 

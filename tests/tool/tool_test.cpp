@@ -55,18 +55,7 @@ std::string DrawingWithFills(const TempDir& dir, bool leak) {
     return path;
 }
 
-class ToolTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "tool_tests";
-        static char* argv[] = {name, nullptr};
-        if (QApplication::instance() == nullptr) {
-            static QApplication app(argc, argv);
-        }
-    }
-    TempDir dir;
-};
+using ToolTest = testing::ToolFixture;
 
 TEST_F(ToolTest, CheckSaysForEachFileWhetherItOpensAndWhy) {
     const std::string good = DrawingWithFills(dir, false);
