@@ -448,7 +448,10 @@ int RunExport(const std::vector<std::string>& args, Io io) {
     QByteArray bytes;
     if (page != nullptr) {
         const QPageSize size(page->id);
-        const View view = OnPage(scene, size.size(QPageSize::Point), marginMm * 72 / 25.4);
+        // Qt's PDF page is in whole points; an SVG's keeps the page's exact size.
+        const QSizeF paper = ending == ".pdf" ? QSizeF(size.size(QPageSize::Point))
+                                              : size.size(QPageSize::Millimeter) * (72 / 25.4);
+        const View view = OnPage(scene, paper, marginMm * 72 / 25.4);
         bytes = ending == ".pdf" ? Pdf(scene, view, size) : Svg(scene, view, size);
     } else {
         const View view = WholeCanvas(scene, scale);
