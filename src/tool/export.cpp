@@ -38,7 +38,7 @@ constexpr const char* EXPORT_USAGE =
     "scaled to fill the portrait page inside the margins (default 15 mm) and centred, with\n"
     "its corners unless --no-points. OUT '-' writes an SVG to standard output.\n";
 
-// Portrait pages, in points (1/72 inch).
+// The pages, by Qt's ids; always upright.
 struct Page {
     const char* name;
     QPageSize::PageSizeId id;
@@ -75,12 +75,37 @@ std::string Hex(Colour c) {
 }
 
 // Which part of the canvas goes where on the output: `source` scaled by `scale`, its top left
-// corner at `at`.
+// corner at `at`. With `cut`, what lies outside `source` is cut off before it is drawn: an SVG
+// keeps no clip, and a page has margins to keep clear.
 struct View {
     QRectF source;
     double scale = 1;
     QPointF at;
+    bool cut = false;
 };
+
+// The part of the line inside the box (Liang and Barsky); none when it misses the box.
+std::optional<QLineF> Cut(const QLineF& line, const QRectF& box) {
+    const double dx = line.dx(), dy = line.dy();
+    double from = 0, to = 1;
+    const auto edge = [&](double p, double q) { // p t <= q
+        if (p == 0) {
+            return q >= 0;
+        }
+        const double t = q / p;
+        if (p < 0) {
+            from = std::max(from, t);
+        } else {
+            to = std::min(to, t);
+        }
+        return from <= to;
+    };
+    if (!(edge(-dx, line.x1() - box.left()) && edge(dx, box.right() - line.x1()) &&
+          edge(-dy, line.y1() - box.top()) && edge(dy, box.bottom() - line.y1()))) {
+        return std::nullopt;
+    }
+    return QLineF(line.pointAt(from), line.pointAt(to));
+}
 
 View WholeCanvas(const Scene& scene, double scale) {
     return {QRectF(0, 0, scene.width, scene.height), scale, QPointF(0, 0)};
@@ -94,26 +119,42 @@ void PaintScene(QPainter& painter, const Scene& scene, const View& view) {
     painter.fillRect(view.source, Qt::white);
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     if (!scene.leftover.isNull()) {
-        // Only the part shown: an SVG keeps no clip.
-        const QRectF shown = view.source.intersected(QRectF(0, 0, scene.width, scene.height));
-        painter.drawImage(shown, scene.leftover, shown);
+        // Only the pixels shown: a page's source has whole-pixel edges.
+        const QRect shown =
+            view.source.intersected(QRectF(0, 0, scene.width, scene.height)).toAlignedRect();
+        painter.drawImage(QRectF(shown), scene.leftover.copy(shown));
     }
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setPen(Qt::NoPen);
+    // What the window shows of it: the canvas.
+    const QRectF canvas(0, 0, scene.width, scene.height);
+    const QRectF shownBox = view.source.intersected(canvas);
+    const QPolygonF sourceBox(shownBox);
     for (const auto& [polygon, colour] : scene.faces) {
         painter.setBrush(colour);
-        painter.drawPolygon(polygon);
+        painter.drawPolygon(view.cut ? polygon.intersected(sourceBox) : polygon);
     }
     QPen pen(Qt::black);
     pen.setWidthF(1.0);
     pen.setCapStyle(Qt::FlatCap);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
-    painter.drawLines(scene.lines.data(), static_cast<int>(scene.lines.size()));
+    if (view.cut) {
+        for (const QLineF& line : scene.lines) {
+            if (const std::optional<QLineF> part = Cut(line, shownBox)) {
+                painter.drawLine(*part);
+            }
+        }
+    } else {
+        painter.drawLines(scene.lines.data(), static_cast<int>(scene.lines.size()));
+    }
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0, 255, 0));
+    // A page's source holds every dot of a corner on the canvas whole.
     for (const QPointF& corner : scene.corners) {
-        painter.drawEllipse(corner, CORNER_RADIUS, CORNER_RADIUS);
+        if (!view.cut || canvas.contains(corner)) {
+            painter.drawEllipse(corner, CORNER_RADIUS, CORNER_RADIUS);
+        }
     }
 }
 
@@ -122,12 +163,14 @@ View OnPage(const Scene& scene, QSizeF page, double margin) {
     // Half a line's width and the corners' dots stick out of the box of the coordinates.
     const double grow = scene.corners.empty() ? 0.5 : CORNER_RADIUS;
     QRectF box = scene.drawn.value_or(QRectF(0, 0, scene.width, scene.height));
-    box.adjust(-grow, -grow, grow, grow);
+    // Whole pixels, so that the fills' pixels keep their places.
+    box = QRectF(QPointF(std::floor(box.left() - grow), std::floor(box.top() - grow)),
+                 QPointF(std::ceil(box.right() + grow), std::ceil(box.bottom() + grow)));
     const double scale = std::min((page.width() - 2 * margin) / box.width(),
                                   (page.height() - 2 * margin) / box.height());
     const QPointF at((page.width() - box.width() * scale) / 2,
                      (page.height() - box.height() * scale) / 2);
-    return {box, scale, at};
+    return {box, scale, at, true};
 }
 
 // `page`: the page; none for the canvas at `view`'s scale.
@@ -194,24 +237,25 @@ Scene BuildScene(const LoadedDrawing& drawing, bool points, bool fills, Io io) {
     const ProjectData data = CollectProject(drawing.state);
     // Only the canvas is ever seen in the window: what lies beyond it does not count. (Qt's
     // rectangles drop the lines and points that have no area, so the box is kept by hand.)
+    const QRectF seenBox(0, 0, scene.width, scene.height);
     double left = scene.width, top = scene.height, right = 0, bottom = 0;
-    const auto take = [&](double x1, double y1, double x2, double y2) {
-        if (!(std::isfinite(x1) && std::isfinite(y1) && std::isfinite(x2) && std::isfinite(y2)) ||
-            std::max(x1, x2) < 0 || std::min(x1, x2) > scene.width || std::max(y1, y2) < 0 ||
-            std::min(y1, y2) > scene.height) {
-            return;
-        }
-        left = std::min(left, std::max(0.0, std::min(x1, x2)));
-        right = std::max(right, std::min<double>(scene.width, std::max(x1, x2)));
-        top = std::min(top, std::max(0.0, std::min(y1, y2)));
-        bottom = std::max(bottom, std::min<double>(scene.height, std::max(y1, y2)));
+    const auto take = [&](QPointF p) {
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
     };
     for (const udtLine& l : data.lines) {
         scene.lines.emplace_back(l.X1, l.Y1, l.X2, l.Y2);
-        take(l.X1, l.Y1, l.X2, l.Y2);
+        if (const std::optional<QLineF> seen = Cut(scene.lines.back(), seenBox)) {
+            take(seen->p1());
+            take(seen->p2());
+        }
     }
     for (const udtPoint& p : data.points) {
-        take(p.X, p.Y, p.X, p.Y);
+        if (seenBox.contains(QPointF(p.X, p.Y))) {
+            take(QPointF(p.X, p.Y));
+        }
     }
     if (left <= right && top <= bottom) {
         scene.drawn = QRectF(left, top, right - left, bottom - top);
@@ -364,6 +408,7 @@ int RunExport(const std::vector<std::string>& args, Io io) {
     bool scaled = false;
     const Page* page = nullptr;
     double marginMm = 15;
+    bool margined = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help") {
@@ -392,6 +437,7 @@ int RunExport(const std::vector<std::string>& args, Io io) {
                        << MOST_MARGIN_MM << ".\n";
                 return EXIT_USAGE;
             }
+            margined = true;
             ++i;
         } else if (arg == "--no-fills") {
             fills = false;
@@ -423,6 +469,10 @@ int RunExport(const std::vector<std::string>& args, Io io) {
     if (page != nullptr && (ending == ".png" || scaled)) {
         io.err << "quillet-tool export: --page makes a page of an SVG or PDF; it does not go "
                   "with a PNG or --scale.\n";
+        return EXIT_USAGE;
+    }
+    if (margined && page == nullptr) {
+        io.err << "quillet-tool export: --margin is the margin of a page; give --page too.\n";
         return EXIT_USAGE;
     }
     if (points && noPoints) {

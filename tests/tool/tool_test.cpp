@@ -314,11 +314,12 @@ TEST_F(ToolTest, ExportDrawsFillsAsFacesAndReportsWhatLeaks) {
     EXPECT_EQ(TempDir::Read(dir.File("d.pdf")).rfind("%PDF", 0), 0u);
 }
 
-// A page holds the drawing's box (its lines and corners, not the canvas) scaled to fit inside
-// the margins and centred; the page's size is in the file.
+// A page holds the drawing's box (its lines and corners on the canvas, not the canvas) in
+// whole pixels, scaled to fit inside the margins and centred; nothing reaches the margins; the
+// page's size is in the file.
 TEST_F(ToolTest, APageHoldsTheDrawingCentredInsideItsMargins) {
-    struct Row {
-        const char* page;
+    struct Page {
+        const char* name;
         const char* margin; // nullptr: the default, 15 mm
         bool points;
         double widthPt, heightPt; // ISO 216 and ANSI sizes, in whole points
@@ -326,30 +327,39 @@ TEST_F(ToolTest, APageHoldsTheDrawingCentredInsideItsMargins) {
         const char* heightSvg;
     };
     // Qt's PDF pages are whole points: A4 595 x 842, as pdfinfo shows it.
-    const Row rows[] = {{"A4", nullptr, true, 595, 842, "210mm", "297mm"},
-                        {"A3", "0", false, 842, 1191, "297mm", "420mm"},
-                        {"Letter", "40", true, 612, 792, "215.9mm", "279.4mm"}};
-    const std::string octagon = std::string(QUILLET_TEST_DATA) + "/octagon-one-fill.qlf";
-    // The leaking fill paints the whole canvas: only the part in the box may show.
-    for (const std::string& file :
-         {octagon, DrawingWithFills(dir, false), DrawingWithFills(dir, true)}) {
-        // The box the page must show, from the file's own coordinates.
-        LoadedWindow w;
-        w.form.LoadProject(file);
-        double left = 1e9, top = 1e9, right = -1e9, bottom = -1e9;
-        for (int i = 1; i <= w.form.intPointCount; ++i) {
-            left = std::min(left, w.form.arrPoints[i].X);
-            right = std::max(right, w.form.arrPoints[i].X);
-            top = std::min(top, w.form.arrPoints[i].Y);
-            bottom = std::max(bottom, w.form.arrPoints[i].Y);
-        }
-        for (const Row& row : rows) {
-            SCOPED_TRACE(file + " on " + row.page);
-            std::vector<std::string> args{file, "", "--page", row.page};
-            if (row.margin != nullptr) {
-                args.insert(args.end(), {"--margin", row.margin});
+    const Page pages[] = {{"A4", nullptr, true, 595, 842, "210mm", "297mm"},
+                          {"A3", "0", false, 842, 1191, "297mm", "420mm"},
+                          {"Letter", "40", true, 612, 792, "215.9mm", "279.4mm"}};
+    // A triangle, a line that comes from far off the canvas, a blue fill around them (drawn as
+    // pixels: it fills no face) and a red one inside the triangle.
+    ProjectData reaching;
+    reaching.points = {{100, 100}, {200, 100}, {150, 200}};
+    reaching.lines = {
+        {100, 100, 200, 100}, {200, 100, 150, 200}, {150, 200, 100, 100}, {-2000, 150, 120, 150}};
+    reaching.fills = {{RGB(0, 0, 255), 500, 400}, {RGB(255, 0, 0), 150, 130}};
+    struct Drawing {
+        std::string file;
+        QRectF drawn;      // the box of its lines and corners on the canvas
+        bool pixelsFillIt; // fill pixels cover the whole box on the canvas
+    };
+    const Drawing drawings[] = {
+        {std::string(QUILLET_TEST_DATA) + "/octagon-one-fill.qlf",
+         QRectF(QPointF(164.644660940673, 150), QPointF(285.355339059327, 270.710678118655)),
+         false},
+        // The square's corner built last is 99.9999999999999 from the left.
+        {DrawingWithFills(dir, false), QRectF(QPointF(99.9999999999999, 100), QPointF(200, 200)),
+         false},
+        {DrawingWithFills(dir, true), QRectF(QPointF(99.9999999999999, 100), QPointF(200, 200)),
+         true},
+        {dir.Write("reaching.qlf", WriteProject(reaching, '.')), QRectF(0, 100, 200, 100), true}};
+    for (const Drawing& drawing : drawings) {
+        for (const Page& page : pages) {
+            SCOPED_TRACE(drawing.file + " on " + page.name);
+            std::vector<std::string> args{drawing.file, "", "--page", page.name};
+            if (page.margin != nullptr) {
+                args.insert(args.end(), {"--margin", page.margin});
             }
-            if (!row.points) {
+            if (!page.points) {
                 args.push_back("--no-points");
             }
             args[1] = dir.File("page.pdf");
@@ -358,59 +368,77 @@ TEST_F(ToolTest, APageHoldsTheDrawingCentredInsideItsMargins) {
             const QRegularExpressionMatch box =
                 QRegularExpression(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])").match(pdf);
             ASSERT_TRUE(box.hasMatch());
-            EXPECT_NEAR(box.captured(1).toDouble(), row.widthPt, 0.01);
-            EXPECT_NEAR(box.captured(2).toDouble(), row.heightPt, 0.01);
+            EXPECT_NEAR(box.captured(1).toDouble(), page.widthPt, 0.01);
+            EXPECT_NEAR(box.captured(2).toDouble(), page.heightPt, 0.01);
 
             args[1] = dir.File("page.svg");
             ASSERT_EQ(Tool(tool::RunExport, args).status, tool::EXIT_OK);
             const std::string svg = TempDir::Read(args[1]);
-            EXPECT_NE(svg.find(std::string("width=\"") + row.widthSvg + "\" height=\"" +
-                               row.heightSvg + "\""),
+            EXPECT_NE(svg.find(std::string("width=\"") + page.widthSvg + "\" height=\"" +
+                               page.heightSvg + "\""),
                       std::string::npos);
-            // Two pixels a point: where the ink is.
+            // Two pixels a point.
             QSvgRenderer renderer(QByteArray::fromStdString(svg));
             ASSERT_TRUE(renderer.isValid());
-            QImage image(static_cast<int>(row.widthPt * 2), static_cast<int>(row.heightPt * 2),
+            QImage image(static_cast<int>(page.widthPt * 2), static_cast<int>(page.heightPt * 2),
                          QImage::Format_RGB32);
             image.fill(Qt::white);
             QPainter painter(&image);
-            renderer.render(&painter, QRectF(0, 0, row.widthPt * 2, row.heightPt * 2));
+            renderer.render(&painter, QRectF(0, 0, page.widthPt * 2, page.heightPt * 2));
             painter.end();
+
+            // The box: the drawing's, grown by the corners' dots (2 px) or half a line, in
+            // whole pixels; scaled to fit within the margins, centred.
+            const double grow = page.points ? 2 : 0.5;
+            const QRectF whole(QPointF(std::floor(drawing.drawn.left() - grow),
+                                       std::floor(drawing.drawn.top() - grow)),
+                               QPointF(std::ceil(drawing.drawn.right() + grow),
+                                       std::ceil(drawing.drawn.bottom() + grow)));
+            const double margin =
+                (page.margin != nullptr ? std::atof(page.margin) : 15) * 72 / 25.4;
+            const double scale = std::min((page.widthPt - 2 * margin) / whole.width(),
+                                          (page.heightPt - 2 * margin) / whole.height());
+            const QPointF at((page.widthPt - whole.width() * scale) / 2,
+                             (page.heightPt - whole.height() * scale) / 2);
+            const auto onImage = [&](QPointF p) {
+                return 2 * (at + (p - whole.topLeft()) * scale);
+            };
+            const QRectF ink = drawing.pixelsFillIt
+                                   ? whole.intersected(QRectF(0, 0, 581, 493))
+                                   : drawing.drawn.adjusted(-grow, -grow, grow, grow);
             int inkLeft = image.width(), inkTop = image.height(), inkRight = -1, inkBottom = -1;
+            bool green = false;
             for (int y = 0; y < image.height(); ++y) {
                 for (int x = 0; x < image.width(); ++x) {
-                    if (image.pixel(x, y) != qRgb(255, 255, 255)) {
+                    const QRgb c = image.pixel(x, y);
+                    if (c != qRgb(255, 255, 255)) {
                         inkLeft = std::min(inkLeft, x);
                         inkRight = std::max(inkRight, x + 1);
                         inkTop = std::min(inkTop, y);
                         inkBottom = std::max(inkBottom, y + 1);
                     }
+                    green = green || c == qRgb(0, 255, 0);
                 }
             }
-            // The corners' dots reach 2 px beyond the box, the lines half a pixel.
-            const double grow = row.points ? 2 : 0.5;
-            const double margin = (row.margin != nullptr ? std::atof(row.margin) : 15) * 72 / 25.4;
-            const double bw = right - left + 2 * grow, bh = bottom - top + 2 * grow;
-            const double scale =
-                std::min((row.widthPt - 2 * margin) / bw, (row.heightPt - 2 * margin) / bh);
-            const double x0 = (row.widthPt - bw * scale) / 2, y0 = (row.heightPt - bh * scale) / 2;
             const double tolerance = 3; // antialiased edges, in pixels of the image
-            EXPECT_NEAR(inkLeft, 2 * x0, tolerance);
-            EXPECT_NEAR(inkRight, 2 * (x0 + bw * scale), tolerance);
-            EXPECT_NEAR(inkTop, 2 * y0, tolerance);
-            EXPECT_NEAR(inkBottom, 2 * (y0 + bh * scale), tolerance);
-            // Green dots only with the corners.
-            bool green = false;
-            for (int y = 0; y < image.height() && !green; y += 1) {
-                for (int x = 0; x < image.width() && !green; ++x) {
-                    green = image.pixel(x, y) == qRgb(0, 255, 0);
-                }
+            EXPECT_NEAR(inkLeft, onImage(ink.topLeft()).x(), tolerance);
+            EXPECT_NEAR(inkTop, onImage(ink.topLeft()).y(), tolerance);
+            EXPECT_NEAR(inkRight, onImage(ink.bottomRight()).x(), tolerance);
+            EXPECT_NEAR(inkBottom, onImage(ink.bottomRight()).y(), tolerance);
+            EXPECT_EQ(green, page.points);
+            if (drawing.file.find("reaching") != std::string::npos) {
+                // The fills' pixels in their places: red in the triangle, blue beside it.
+                const QPoint inside = onImage(QPointF(150.5, 130.5)).toPoint();
+                const QPoint beside = onImage(QPointF(20.5, 180.5)).toPoint();
+                EXPECT_EQ(image.pixel(inside), qRgb(255, 0, 0));
+                EXPECT_EQ(image.pixel(beside), qRgb(0, 0, 255));
             }
-            EXPECT_EQ(green, row.points);
         }
     }
-    // What a page does not go with.
+    // What a page does not go with, and a margin without a page.
+    const std::string octagon = drawings[0].file;
     const std::vector<std::vector<std::string>> refused{
+        {octagon, dir.File("x.svg"), "--margin", "20"},
         {octagon, dir.File("x.svg"), "--page", "A5"},
         {octagon, dir.File("x.svg"), "--page"},
         {octagon, dir.File("x.png"), "--page", "A4"},
