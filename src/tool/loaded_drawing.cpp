@@ -27,6 +27,8 @@ std::unique_ptr<LoadedDrawing> LoadDrawing(const std::string& path, std::string&
         return nullptr;
     }
     auto drawing = std::make_unique<LoadedDrawing>();
+    // As the window's load starts: from a new drawing.
+    drawing->state.UpdateCommands(CommandEvent::NewProject);
     ApplyProject(
         std::get<ProjectData>(parsed), drawing->state,
         {drawing->canvas, drawing->undo1, drawing->undo2},

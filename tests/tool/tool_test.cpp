@@ -212,6 +212,7 @@ TEST_F(ToolTest, TheToolLoadsWhatTheWindowLoadsAndKnowsWhatEachFillPainted) {
         ASSERT_NE(loaded, nullptr) << error;
         EXPECT_EQ(CollectProject(loaded->state), CollectProject(w.form));
         EXPECT_EQ(loaded->state.intFillUndoDepth, w.form.intFillUndoDepth);
+        EXPECT_EQ(loaded->state.enabled, w.form.enabled);
         EXPECT_EQ(loaded->canvas.Pixels(), w.form.picMain.Pixels());
         if (w.form.intFillCount > 0) {
             EXPECT_EQ(loaded->undo1.Pixels(), w.form.picUndo1.Pixels());
