@@ -114,9 +114,17 @@ int RunGenerate(const std::vector<std::string>& args, Io io) {
     bool needsSuffix = false;
     const TilingCell* cell = FindTiling(name, &needsSuffix);
     if (cell == nullptr) {
+        // A 1 or 2 given to types that only one tiling has.
+        const std::size_t close = name.rfind(']');
+        const TilingCell* unsuffixed = close != std::string::npos && close + 1 < name.size()
+                                           ? FindTiling(std::string_view(name).substr(0, close + 1))
+                                           : nullptr;
         io.err << "quillet-tool generate: '" << name << "' "
                << (needsSuffix ? "names two tilings: add 1 or 2 after the bracket"
-                               : "is not a tiling this program knows")
+                   : unsuffixed != nullptr
+                       ? "has a 1 or 2 too many: only one tiling has these types, '" +
+                             unsuffixed->name + "'"
+                       : std::string("is not a tiling this program knows"))
                << ".\n";
         ListNames(io.err);
         return EXIT_USAGE;

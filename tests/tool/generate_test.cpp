@@ -238,6 +238,7 @@ TEST_F(GenerateCommand, RefusesBadArgumentsWithStatus2) {
         {{"[3^6; 4^4]", kept}, "Known tilings:"},
         {{"[3.4.6.4", kept}, "Known tilings:"},
         {{"[3.4.6.4; 4.6.12]3", kept}, "Known tilings:"},
+        {{"[3^6; 3^2.4.3.4]1", kept}, "only one tiling has these types, '[3^6; 3^2.4.3.4]'"},
         {{"3^99999", kept}, "Known tilings:"},
         {{"3..4.6.4", kept}, "Known tilings:"},
         {{"4.8^2", kept, "--side", "0"}, "side"},
