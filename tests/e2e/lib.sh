@@ -208,6 +208,20 @@ corners() {
   xdotool type "$1"
 }
 
+# Runs a script of clicks read from standard input, one a line: "corners N", "click X Y" on
+# the canvas, "fill" (the Fill Mode box), "swatch I".
+draw() {
+  local command a b
+  while read -r command a b; do
+    case $command in
+      click) click_canvas "$a" "$b" ;;
+      corners) corners "$a" ;;
+      fill) click_fill_mode ;;
+      swatch) click_swatch "$a" ;;
+    esac
+  done
+}
+
 # Opens a menu by its underlined letter (f, h) and picks an item by its own.
 menu() {
   xdotool key "alt+$1"

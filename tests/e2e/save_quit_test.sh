@@ -23,18 +23,6 @@ swatch 9
 click 240 280
 EOF
 }
-# Runs the clicks of the pattern's script on the screen.
-draw() {
-  local command a b
-  while read -r command a b; do
-    case $command in
-      click) click_canvas "$a" "$b" ;;
-      corners) corners "$a" ;;
-      fill) click_fill_mode ;;
-      swatch) click_swatch "$a" ;;
-    esac
-  done
-}
 { pattern; echo "write $work/saved.ppm"; } | replay
 
 # Asks to quit through the File menu; the question comes up and takes the keyboard.

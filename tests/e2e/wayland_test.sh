@@ -111,15 +111,6 @@ click 180 100
 click 140 160
 EOF
 }
-draw() {
-  local command a b
-  while read -r command a b; do
-    case $command in
-      click) click_canvas "$a" "$b" ;;
-      corners) corners "$a" ;;
-    esac
-  done
-}
 { square; echo "write $work/square.ppm"; } | replay
 
 # Types a path into the save dialog, which has the keyboard, in place of any name it offers.
